@@ -1,0 +1,19 @@
+#pragma once
+
+// Texts the program shows or stores: string-table entries and the system's
+// own wording for an error code.
+
+#include <windows.h>
+
+#include <string>
+
+namespace win {
+
+// The string-table entry `id` of the program's own module, whole; empty when missing.
+std::string LoadText(UINT id);
+
+// The system's message for an error code (FormatMessage, neutral language),
+// without the trailing line break; empty when the system has none.
+std::string SystemErrorText(DWORD code);
+
+} // namespace win
