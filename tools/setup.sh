@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev
   # native build and the reference libraries the tests judge our files with
   build-essential cmake ninja-build pkg-config libgtest-dev libpng-dev libjpeg-dev zlib1g-dev
-  libgif-dev libjpeg-turbo-progs pngcheck python3-pil clang libclang-rt-14-dev valgrind
+  libgif-dev libjpeg-turbo-progs pngcheck python3 python3-pil clang libclang-rt-14-dev valgrind
   # running and driving the program
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
 )
