@@ -1,0 +1,110 @@
+#include "image/ByteStream.h"
+
+#include <cstring>
+
+namespace vistrel {
+
+CStdioStream::CStdioStream() : stream_(nullptr), ownsStream_(true) {}
+
+CStdioStream::CStdioStream(FILE* stream) : stream_(stream), ownsStream_(stream == nullptr) {}
+
+CStdioStream::~CStdioStream() {
+    if (ownsStream_ && stream_) {
+        std::fclose(stream_);
+    }
+}
+
+bool CStdioStream::Close() {
+    if (!stream_ || !ownsStream_) {
+        return true;
+    }
+    const int result = std::fclose(stream_);
+    stream_ = nullptr;
+    return result == 0;
+}
+
+size_t CStdioStream::Read(void* buffer, size_t size, size_t count) {
+    return stream_ ? std::fread(buffer, size, count, stream_) : 0;
+}
+
+size_t CStdioStream::Write(const void* buffer, size_t size, size_t count) {
+    return stream_ ? std::fwrite(buffer, size, count, stream_) : 0;
+}
+
+bool CStdioStream::Seek(long offset, int origin) {
+    return stream_ ? std::fseek(stream_, offset, origin) == 0 : false;
+}
+
+long CStdioStream::Tell() { return stream_ ? std::ftell(stream_) : 0; }
+
+long CStdioStream::Size() {
+    if (!stream_) {
+        return -1;
+    }
+    const long here = std::ftell(stream_);
+    std::fseek(stream_, 0, SEEK_END);
+    const long size = std::ftell(stream_);
+    std::fseek(stream_, here, SEEK_SET);
+    return size;
+}
+
+bool CStdioStream::Flush() { return stream_ ? std::fflush(stream_) == 0 : false; }
+
+bool CStdioStream::AtEnd() { return stream_ ? std::feof(stream_) != 0 : true; }
+
+long CStdioStream::HasError() { return stream_ ? std::ferror(stream_) : -1; }
+
+bool CStdioStream::PutByte(unsigned char byte) {
+    return stream_ ? std::fputc(byte, stream_) == byte : false;
+}
+
+long CStdioStream::GetByte() { return stream_ ? std::fgetc(stream_) : -1; }
+
+size_t CMemoryStream::Read(void* buffer, size_t size, size_t count) {
+    if (size == 0) {
+        return 0;
+    }
+    const size_t available = (data_.size() - pos_) / size;
+    const size_t items = count < available ? count : available;
+    std::memcpy(buffer, data_.data() + pos_, items * size);
+    pos_ += items * size;
+    return items;
+}
+
+size_t CMemoryStream::Write(const void* buffer, size_t size, size_t count) {
+    if (size == 0 || count == 0) {
+        return 0;
+    }
+    size_t items = count;
+    const size_t room = pos_ < limit_ ? (limit_ - pos_) / size : 0;
+    if (items > room) {
+        items = room;
+        error_ = true;
+    }
+    const size_t bytes = items * size;
+    if (pos_ + bytes > data_.size()) {
+        data_.resize(pos_ + bytes);
+    }
+    std::memcpy(data_.data() + pos_, buffer, bytes);
+    pos_ += bytes;
+    return items;
+}
+
+bool CMemoryStream::Seek(long offset, int origin) {
+    long base = 0;
+    if (origin == SEEK_CUR) {
+        base = static_cast<long>(pos_);
+    } else if (origin == SEEK_END) {
+        base = static_cast<long>(data_.size());
+    }
+    const long target = base + offset;
+    if (target < 0 || static_cast<size_t>(target) > data_.size()) {
+        return false;
+    }
+    pos_ = static_cast<size_t>(target);
+    return true;
+}
+
+long CMemoryStream::GetByte() { return pos_ < data_.size() ? data_[pos_++] : -1; }
+
+} // namespace vistrel

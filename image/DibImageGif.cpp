@@ -1,0 +1,323 @@
+#include "image/DibImageGif.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "image/GifCodeWriter.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr int kTileWidth = 17;
+constexpr int kTileHeight = 15;
+constexpr int32_t kGifMaxDimension = 0xFFFF;
+
+void PutWord(CByteStream* file, uint32_t value) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    file->Write(bytes, 1, 2);
+}
+
+void PutColourTable(CByteStream* file, const CDibImage& image) {
+    uint8_t rgb[3 * 256];
+    const uint32_t count = std::min<uint32_t>(image.ColourCount(), 256);
+    for (uint32_t i = 0; i < count; ++i) {
+        const RgbQuad c = image.PaletteEntry(i);
+        rgb[3 * i] = c.rgbRed;
+        rgb[3 * i + 1] = c.rgbGreen;
+        rgb[3 * i + 2] = c.rgbBlue;
+    }
+    file->Write(rgb, 1, 3 * count);
+}
+
+// An empty container has no depth; it is written like a 1-bit image.
+int GifDepth(const CDibImage& image) { return image.BitsPerPixel() > 0 ? image.BitsPerPixel() : 1; }
+
+} // namespace
+
+CDibImageGif::CDibImageGif() : CDibImage(FormatGif) {}
+
+void CDibImageGif::SetComment(const char* text) { std::snprintf(comment_, sizeof comment_, "%s", text); }
+
+// The file format holds 16-bit sizes and offsets; larger values would be cut
+// and give a file that no longer matches its raster.
+bool CDibImageGif::CheckSize(const CDibImage& image) {
+    const ImageInfo& info = image.Info();
+    if (image.Width() > kGifMaxDimension || image.Height() > kGifMaxDimension || info.xOffset < 0 ||
+        info.yOffset < 0 || info.xOffset > kGifMaxDimension || info.yOffset > kGifMaxDimension) {
+        SetErrorText("Image too large for GIF");
+        return false;
+    }
+    return true;
+}
+
+// A write the stream refused makes the whole file unusable: say so.
+bool CDibImageGif::FinishFile(CByteStream* file, bool ok) {
+    file->PutByte(0x3B);
+    if (!file->Flush() || file->HasError()) {
+        SetErrorText("Write Error in GIF file");
+        return false;
+    }
+    return ok;
+}
+
+bool CDibImageGif::Encode(CByteStream* file) {
+    if (!file) {
+        SetErrorText("Can't open GIF for writing");
+        return false;
+    }
+    if (!CheckSize(*this)) {
+        return false;
+    }
+    if (header_.biBitCount > 8) {
+        return EncodeTrueColour(file);
+    }
+    WriteHeader(file);
+    WriteGraphicControl(file);
+    WriteImage(file, false);
+    WriteComment(file);
+    return FinishFile(file, true);
+}
+
+void CDibImageGif::WriteHeader(CByteStream* file) {
+    file->Write("GIF89a", 1, 6);
+    PutWord(file, static_cast<uint32_t>(Width()));
+    PutWord(file, static_cast<uint32_t>(Height()));
+    const int depth = GifDepth(*this);
+    const uint8_t flags =
+        header_.biClrUsed == 0 ? 0x11 : static_cast<uint8_t>(0x80 | ((depth - 1) << 5) | (depth - 1));
+    const uint8_t rest[3] = {flags, 0, 0};
+    file->Write(rest, 1, 3);
+    if (header_.biClrUsed != 0) {
+        PutColourTable(file, *this);
+    }
+}
+
+void CDibImageGif::WriteGraphicControl(CByteStream* file) {
+    graphicControl_[0] =
+        static_cast<uint8_t>((info_.transparentIndex != -1 ? 1 : 0) | ((disposalMethod_ & 7) << 2));
+    graphicControl_[1] = static_cast<uint8_t>(info_.frameDelay);
+    graphicControl_[2] = static_cast<uint8_t>(info_.frameDelay >> 8);
+    graphicControl_[3] = static_cast<uint8_t>(info_.transparentIndex);
+    const uint8_t intro[3] = {0x21, 0xF9, 0x04};
+    file->Write(intro, 1, 3);
+    file->Write(graphicControl_, 1, 4);
+    file->PutByte(0);
+}
+
+void CDibImageGif::WriteLoopExtension(CByteStream* file) {
+    const uint8_t intro[3] = {0x21, 0xFF, 0x0B};
+    file->Write(intro, 1, 3);
+    file->Write("NETSCAPE2.0", 1, 11);
+    const uint8_t sub[2] = {0x03, 0x01};
+    file->Write(sub, 1, 2);
+    PutWord(file, static_cast<uint32_t>(loopCount_));
+    file->PutByte(0);
+}
+
+void CDibImageGif::WriteComment(CByteStream* file) {
+    const size_t length = std::strlen(comment_);
+    if (length == 0) {
+        return;
+    }
+    const uint8_t intro[3] = {0x21, 0xFE, static_cast<uint8_t>(length)};
+    file->Write(intro, 1, 3);
+    file->Write(comment_, 1, length);
+    file->PutByte(0);
+}
+
+void CDibImageGif::ResetRaster() {
+    column_ = 0;
+    row_ = Height() - 1;
+    pixelsLeft_ = static_cast<uint64_t>(Width()) * static_cast<uint64_t>(Height());
+    rowBytes_ = (dib_ && header_.biBitCount == 8 && pixelsLeft_ > 0) ? Row(row_) : nullptr;
+}
+
+void CDibImageGif::WriteImage(CByteStream* file, bool localColourTable) {
+    ResetRaster();
+    file->PutByte(0x2C);
+    PutWord(file, static_cast<uint32_t>(info_.xOffset));
+    PutWord(file, static_cast<uint32_t>(info_.yOffset));
+    PutWord(file, static_cast<uint32_t>(Width()));
+    PutWord(file, static_cast<uint32_t>(Height()));
+    const int depth = GifDepth(*this);
+    const bool withTable = localColourTable && header_.biClrUsed != 0;
+    file->PutByte(withTable ? static_cast<uint8_t>(0x80 | (depth - 1)) : 0);
+    if (withTable) {
+        PutColourTable(file, *this);
+    }
+    const int minimumCodeSize = depth < 2 ? 2 : depth;
+    file->PutByte(static_cast<uint8_t>(minimumCodeSize));
+    switch (info_.gifCompression) {
+    case GifUncompressed:
+        CompressLiteral(minimumCodeSize + 1, file);
+        break;
+    case GifLzw:
+        CompressLzw(minimumCodeSize + 1, file);
+        break;
+    default:
+        CompressRunLength(minimumCodeSize + 1, file);
+        break;
+    }
+    file->PutByte(0);
+}
+
+bool CDibImageGif::EncodeMultipage(CByteStream* file, CDibImage* const* images, int count,
+                                   bool localColourTables) {
+    const char* failure = nullptr;
+    std::unique_ptr<CDibImageGif> writer(new CDibImageGif);
+    if (!file) {
+        failure = "invalid file pointer";
+    } else if (!images || count <= 0 || !images[0]) {
+        failure = "multipage GIF, no images!";
+    } else {
+        for (int i = 0; i < count && !failure; ++i) {
+            if (!images[i]) {
+                failure = "Bad image pointer";
+            } else if (images[i]->BitsPerPixel() > 8) {
+                // A frame must be a palette image: its depth is the code size.
+                failure = "multipage GIF, frame is not a palette image";
+            } else if (!writer->CheckSize(*images[i])) {
+                failure = writer->LastError();
+            }
+        }
+    }
+    if (failure) {
+        SetErrorText(failure);
+        return false;
+    }
+
+    writer->BorrowFrom(images[0]);
+    writer->WriteHeader(file);
+    if (loopCount_ != 1) {
+        writer->SetLoopCount(std::max(0, loopCount_ - 1));
+        writer->WriteLoopExtension(file);
+    }
+    writer->SetDisposalMethod(disposalMethod_);
+    writer->WriteGraphicControl(file);
+    writer->WriteImage(file, false);
+    for (int i = 1; i < count; ++i) {
+        writer->BorrowFrom(images[i]);
+        writer->SetDisposalMethod(disposalMethod_);
+        writer->WriteGraphicControl(file);
+        writer->WriteImage(file, localColourTables);
+    }
+    WriteComment(file);
+    return FinishFile(file, true);
+}
+
+bool CDibImageGif::EncodeTrueColour(CByteStream* file) {
+    WriteHeader(file);
+    const int32_t width = Width();
+    const int32_t height = Height();
+    std::unique_ptr<CDibImageGif> tile(new CDibImageGif);
+    int32_t tileW = -1, tileH = -1;
+    for (int32_t ty = 0; ty < height; ty += kTileHeight) {
+        for (int32_t tx = 0; tx < width; tx += kTileWidth) {
+            const int32_t w = std::min(kTileWidth, width - tx);
+            const int32_t h = std::min(kTileHeight, height - ty);
+            if (w != tileW || h != tileH) {
+                if (!tile->AllocateDib(w, h, 8, FormatGif)) {
+                    SetErrorText("Out of memory");
+                    return false;
+                }
+                tileW = w;
+                tileH = h;
+            }
+            if (info_.transparentIndex >= 0) {
+                tile->SetTransparentIndex(0);
+                tile->SetPaletteEntry(0, info_.transparentColour);
+            }
+            for (int32_t i = 0; i < h; ++i) {
+                for (int32_t j = 0; j < w; ++j) {
+                    const uint32_t k = static_cast<uint32_t>(j + kTileWidth * i + 1);
+                    const RgbQuad colour = PixelColourAt(tx + j, height - ty - h + i);
+                    tile->SetPaletteEntry(k, colour);
+                    tile->SetPixelIndexAt(j, i, tile->NearestPaletteIndex(colour));
+                }
+            }
+            tile->SetOffset(tx, ty);
+            tile->WriteGraphicControl(file);
+            tile->WriteImage(file, true);
+        }
+    }
+    WriteComment(file);
+    return FinishFile(file, true);
+}
+
+void CDibImageGif::CompressLiteral(int initBits, CByteStream* file) {
+    GifCodeWriter out(file, initBits);
+    const int clear = out.ClearCode();
+    int held = NextPixel();
+    out.Output(clear);
+    while (held != -1) {
+        const int next = NextPixel();
+        out.Output(held);
+        if (out.freeCode_ < GifCodeWriter::kMaxMaxCode) {
+            ++out.freeCode_;
+        } else {
+            out.freeCode_ = clear + 2;
+            out.clearFlag_ = true;
+            out.Output(clear);
+        }
+        held = next;
+    }
+    out.Output(out.EndCode());
+}
+
+void CDibImageGif::CompressLzw(int initBits, CByteStream* file) {
+    GifCodeWriter out(file, initBits);
+    const int clear = out.ClearCode();
+    constexpr int kHashShift = 4; // 8 minus the doublings that take 5003 past 65535
+    int prefix = NextPixel();
+    out.Output(clear);
+    if (prefix < 0) {
+        out.Output(out.EndCode());
+        return;
+    }
+    std::fill(hashKeys_, hashKeys_ + kHashSize, -1);
+    int c;
+    while ((c = NextPixel()) >= 0) {
+        const int32_t key = (static_cast<int32_t>(c) << GifCodeWriter::kMaxBits) + prefix;
+        int slot = (c << kHashShift) ^ prefix;
+        if (hashKeys_[slot] == key) {
+            prefix = hashCodes_[slot];
+            continue;
+        }
+        if (hashKeys_[slot] >= 0) {
+            const int step = slot == 0 ? 1 : kHashSize - slot;
+            bool hit = false;
+            do {
+                slot -= step;
+                if (slot < 0) {
+                    slot += kHashSize;
+                }
+                if (hashKeys_[slot] == key) {
+                    hit = true;
+                    break;
+                }
+            } while (hashKeys_[slot] > 0);
+            if (hit) {
+                prefix = hashCodes_[slot];
+                continue;
+            }
+        }
+        out.Output(prefix);
+        prefix = c;
+        if (out.freeCode_ < GifCodeWriter::kMaxMaxCode) {
+            hashCodes_[slot] = static_cast<uint16_t>(out.freeCode_++);
+            hashKeys_[slot] = key;
+        } else {
+            std::fill(hashKeys_, hashKeys_ + kHashSize, -1);
+            out.freeCode_ = clear + 2;
+            out.clearFlag_ = true;
+            out.Output(clear);
+        }
+    }
+    out.Output(prefix);
+    out.Output(out.EndCode());
+}
+
+} // namespace vistrel

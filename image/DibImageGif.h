@@ -1,0 +1,71 @@
+// GIF89a writer: one image or an animation, indexed images of 1, 4 or 8 bits
+// (true colour as a mosaic of palette tiles), with three raster coders that
+// all produce standard variable-width code streams.
+#pragma once
+
+#include <cstdint>
+
+#include "image/DibImage.h"
+
+namespace vistrel {
+
+class CDibImageGif : public CDibImage {
+public:
+    CDibImageGif();
+
+    using CDibImage::Encode;
+    bool Encode(CByteStream* file);
+    bool EncodeMultipage(CByteStream* file, CDibImage* const* images, int count, bool localColourTables);
+    bool EncodeTrueColour(CByteStream* file);
+
+    void SetLoopCount(int32_t count) { loopCount_ = count; }
+    void SetDisposalMethod(int32_t method) { disposalMethod_ = method; }
+    void SetComment(const char* text);
+
+    void WriteHeader(CByteStream* file);
+    void WriteLoopExtension(CByteStream* file);
+    void WriteGraphicControl(CByteStream* file);
+    void WriteImage(CByteStream* file, bool localColourTable);
+    void WriteComment(CByteStream* file);
+
+    void CompressRunLength(int initBits, CByteStream* file);
+    void CompressLiteral(int initBits, CByteStream* file);
+    void CompressLzw(int initBits, CByteStream* file);
+
+    // The next palette index in GIF order (top row first), or -1 at the end.
+    int NextPixel() {
+        if (pixelsLeft_ == 0) {
+            return -1;
+        }
+        --pixelsLeft_;
+        const int pixel = rowBytes_ ? rowBytes_[column_] : PixelIndexAt(column_, row_);
+        if (++column_ == header_.biWidth) {
+            column_ = 0;
+            --row_;
+            if (rowBytes_ && row_ >= 0) {
+                rowBytes_ = Row(row_);
+            }
+        }
+        return pixel;
+    }
+
+    static constexpr int kHashSize = 5003;
+
+private:
+    void ResetRaster();
+    bool FinishFile(CByteStream* file, bool ok);
+    bool CheckSize(const CDibImage& image);
+
+    uint8_t graphicControl_[4] = {};
+    int32_t column_ = 0;
+    int32_t row_ = 0;
+    uint64_t pixelsLeft_ = 0;
+    const uint8_t* rowBytes_ = nullptr; // fast path for 8-bit rows
+    int32_t hashKeys_[kHashSize];
+    uint16_t hashCodes_[kHashSize];
+    char comment_[256] = {};
+    int32_t loopCount_ = 0;
+    int32_t disposalMethod_ = 0;
+};
+
+} // namespace vistrel

@@ -1,0 +1,248 @@
+// Run-length GIF coder. It keeps no string table: it emits literal pixel codes
+// and codes that the decoder's table is known to hold as runs of one pixel.
+// After a clear, a literal p followed by the codes first, first + 1, ... makes
+// the decoder build runs of p of lengths 2, 3, ...; long runs are sent as such
+// "triangles", and a clear is spent whenever that is cheaper than repeating.
+#include "image/DibImageGif.h"
+
+namespace vistrel {
+
+namespace {
+
+unsigned IntegerSqrt(unsigned x) {
+    if (x < 2) {
+        return x;
+    }
+    unsigned r = 1;
+    for (unsigned v = x; v; v >>= 2) {
+        r <<= 1;
+    }
+    for (;;) {
+        const unsigned v = (x / r + r) / 2;
+        if (v == r || v == r + 1) {
+            return r;
+        }
+        r = v;
+    }
+}
+
+// Codes needed to send a run of `count` as triangles of at most `codes` codes.
+unsigned TriangleCost(unsigned long long count, unsigned codes) {
+    const unsigned long long per = static_cast<unsigned long long>(codes) * (codes + 1) / 2;
+    unsigned long long cost = count / per * codes;
+    const unsigned r = static_cast<unsigned>(count % per);
+    if (r > 0) {
+        unsigned n = IntegerSqrt(r);
+        while (static_cast<unsigned long long>(n) * (n + 1) >= 2ull * r) {
+            --n;
+        }
+        while (static_cast<unsigned long long>(n) * (n + 1) < 2ull * r) {
+            ++n;
+        }
+        cost += n;
+    }
+    return cost > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<unsigned>(cost);
+}
+
+class RunLengthCoder {
+public:
+    RunLengthCoder(CByteStream* file, int initBits)
+        : file_(file), widthInit_(initBits), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1),
+          baseCode_(endCode_ + 1), bumpInit_((1 << (initBits - 1)) - 1),
+          clearInit_(initBits <= 3 ? 9 : bumpInit_ - 1),
+          maxCodes_((1 << 12) - ((1 << (initBits - 1)) + 3)) {
+        DidClear();
+        Output(clearCode_);
+    }
+
+    void Run(CDibImageGif& image) {
+        int pixel = 0;
+        unsigned long long count = 0;
+        for (;;) {
+            const int c = image.NextPixel();
+            if (count > 0 && c != pixel) {
+                Flush(pixel, count);
+                count = 0;
+            }
+            if (c == -1) {
+                break;
+            }
+            if (c == pixel) {
+                ++count;
+            } else {
+                pixel = c;
+                count = 1;
+            }
+        }
+        Output(endCode_);
+        if (bits_ > 0) {
+            Put(static_cast<uint8_t>(buffer_));
+        }
+        WriteBlock();
+    }
+
+private:
+    void Output(int code) {
+        buffer_ |= static_cast<uint32_t>(code) << bits_;
+        bits_ += width_;
+        while (bits_ >= 8) {
+            Put(static_cast<uint8_t>(buffer_));
+            buffer_ >>= 8;
+            bits_ -= 8;
+        }
+    }
+    void Put(uint8_t byte) {
+        block_[++blockLength_] = byte;
+        if (blockLength_ == 255) {
+            WriteBlock();
+        }
+    }
+    void WriteBlock() {
+        if (blockLength_ > 0) {
+            block_[0] = static_cast<uint8_t>(blockLength_);
+            file_->Write(block_, 1, blockLength_ + 1);
+            blockLength_ = 0;
+        }
+    }
+
+    void DidClear() {
+        width_ = widthInit_;
+        bump_ = bumpInit_;
+        clearAt_ = clearInit_;
+        codesSinceClear_ = 0;
+        tableLength_ = 0;
+        justCleared_ = true;
+    }
+    void OutputPlain(int code) {
+        justCleared_ = false;
+        Output(code);
+        ++codesSinceClear_;
+        if (codesSinceClear_ >= bump_) {
+            ++width_;
+            bump_ += 1 << (width_ - 1);
+        }
+        if (codesSinceClear_ >= clearAt_) {
+            Output(clearCode_);
+            DidClear();
+        }
+    }
+    void RestoreClearAt() {
+        clearAt_ = clearInit_;
+        if (codesSinceClear_ >= clearAt_) {
+            Output(clearCode_);
+            DidClear();
+        }
+    }
+
+    void FlushFromClear(int pixel, unsigned long long count) {
+        clearAt_ = maxCodes_;
+        tablePixel_ = pixel;
+        unsigned long long n = 1;
+        while (count > 0) {
+            if (n == 1) {
+                tableLength_ = 1;
+                OutputPlain(pixel);
+                --count;
+            } else if (count >= n) {
+                tableLength_ = static_cast<int>(n);
+                OutputPlain(baseCode_ + static_cast<int>(n) - 2);
+                count -= n;
+            } else if (count == 1) {
+                ++tableLength_;
+                OutputPlain(pixel);
+                count = 0;
+            } else {
+                ++tableLength_;
+                OutputPlain(baseCode_ + static_cast<int>(count) - 2);
+                count = 0;
+            }
+            n = codesSinceClear_ == 0 ? 1 : n + 1;
+        }
+        RestoreClearAt();
+    }
+
+    void FlushClearOrRepeat(int pixel, unsigned long long count) {
+        const unsigned long long withClear = 1ull + TriangleCost(count, maxCodes_);
+        if (withClear < count) {
+            Output(clearCode_);
+            DidClear();
+            FlushFromClear(pixel, count);
+        } else {
+            for (; count > 0; --count) {
+                OutputPlain(pixel);
+            }
+        }
+    }
+
+    void FlushWithTable(int pixel, unsigned long long count) {
+        unsigned long long repeats = count / tableLength_;
+        unsigned long long leftover = count % tableLength_;
+        unsigned long long extra = leftover ? 1 : 0;
+        if (codesSinceClear_ + repeats + extra > static_cast<unsigned long long>(maxCodes_)) {
+            repeats = maxCodes_ - codesSinceClear_;
+            leftover = count - repeats * tableLength_;
+            extra = 1ull + TriangleCost(leftover, maxCodes_);
+        }
+        if (1ull + TriangleCost(count, maxCodes_) < repeats + extra) {
+            Output(clearCode_);
+            DidClear();
+            FlushFromClear(pixel, count);
+            return;
+        }
+        clearAt_ = maxCodes_;
+        for (; repeats > 0; --repeats) {
+            OutputPlain(baseCode_ + tableLength_ - 2);
+        }
+        if (leftover) {
+            if (justCleared_) {
+                FlushFromClear(pixel, leftover);
+            } else if (leftover == 1) {
+                OutputPlain(pixel);
+            } else {
+                OutputPlain(baseCode_ + static_cast<int>(leftover) - 2);
+            }
+        }
+        RestoreClearAt();
+    }
+
+    void Flush(int pixel, unsigned long long count) {
+        if (count == 1) {
+            OutputPlain(pixel);
+        } else if (justCleared_) {
+            FlushFromClear(pixel, count);
+        } else if (tableLength_ < 2 || tablePixel_ != pixel) {
+            FlushClearOrRepeat(pixel, count);
+        } else {
+            FlushWithTable(pixel, count);
+        }
+    }
+
+    CByteStream* file_;
+    const int widthInit_;
+    const int clearCode_;
+    const int endCode_;
+    const int baseCode_;
+    const int bumpInit_;
+    const int clearInit_;
+    const int maxCodes_;
+    int width_ = 0;
+    int bump_ = 0;
+    int clearAt_ = 0;
+    int codesSinceClear_ = 0;
+    int tableLength_ = 0;
+    int tablePixel_ = 0;
+    bool justCleared_ = true;
+    uint32_t buffer_ = 0;
+    int bits_ = 0;
+    int blockLength_ = 0;
+    uint8_t block_[256];
+};
+
+} // namespace
+
+void CDibImageGif::CompressRunLength(int initBits, CByteStream* file) {
+    RunLengthCoder coder(file, initBits);
+    coder.Run(*this);
+}
+
+} // namespace vistrel
