@@ -1,0 +1,247 @@
+// hook.dll: system-wide keyboard and mouse hooks for vsr. The platform loads a
+// copy into every process that receives input; all copies share their state
+// through the named block "VistrelHook" and talk to vsr only by posted messages.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "hook/HookFields.h"
+
+using vistrel::hook::FieldFromHandle;
+using vistrel::hook::HandleFromField;
+using vistrel::hook::PackScreenPoint;
+
+namespace {
+
+constexpr UINT MSG_MOUSE_MOVE = WM_USER + 101;
+constexpr UINT MSG_MOUSE_UP = WM_USER + 102;
+constexpr UINT MSG_MOUSE_DOWN = WM_USER + 103;
+constexpr UINT MSG_KEY_ENTERED = WM_USER + 104;
+constexpr UINT MSG_CAPTURE = WM_USER + 105;
+constexpr UINT MSG_END_SESSION = WM_USER + 106;
+
+constexpr char kBlockName[] = "VistrelHook";
+constexpr DWORD kBlockSize = 100;
+constexpr SHORT kKeyDown = 0x80;
+
+// One key combination as vsr sets it: a virtual-key code and, per modifier,
+// the required down bit (0 or 128).
+struct Combination {
+    uint32_t key;
+    uint32_t shift;
+    uint32_t ctrl;
+    uint32_t alt;
+};
+
+// The shared block. vsr's thread is its only writer; hook procedures on other
+// threads read it without a lock, so every field is one aligned 32-bit word
+// that is written and read whole.
+struct SharedBlock {
+    uint32_t mouseTarget;
+    uint32_t editTarget;
+    uint32_t reserved;
+    uint32_t keyTarget;
+    Combination start;
+    Combination stop;
+};
+static_assert(offsetof(SharedBlock, keyTarget) == 12, "block layout");
+static_assert(offsetof(SharedBlock, start) == 16, "block layout");
+static_assert(offsetof(SharedBlock, stop) == 32, "block layout");
+static_assert(sizeof(SharedBlock) == 48 && sizeof(SharedBlock) <= kBlockSize, "block layout");
+
+// Per-process state of this copy.
+HINSTANCE g_module = nullptr;
+HANDLE g_mapping = nullptr;
+SharedBlock* g_block = nullptr;
+HHOOK g_keyboardHook = nullptr;
+HHOOK g_mouseHook = nullptr;
+
+uint32_t Load(const uint32_t& field) {
+    return *static_cast<const volatile uint32_t*>(&field);
+}
+
+void Store(uint32_t& field, uint32_t value) {
+    *static_cast<volatile uint32_t*>(&field) = value;
+}
+
+bool ModifiersMatch(const Combination& c) {
+    return Load(c.shift) == static_cast<uint32_t>(GetKeyState(VK_SHIFT) & kKeyDown) &&
+           Load(c.ctrl) == static_cast<uint32_t>(GetKeyState(VK_CONTROL) & kKeyDown) &&
+           Load(c.alt) == static_cast<uint32_t>(GetKeyState(VK_MENU) & kKeyDown);
+}
+
+bool IsCombination(const Combination& c, WPARAM key) {
+    return key == Load(c.key) && ModifiersMatch(c);
+}
+
+LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags) {
+    // Without a block (a copy that is going away) the hook only passes on: it
+    // must never take down or stall the process it runs in.
+    SharedBlock* block = g_block;
+    if (code != HC_ACTION || !block)
+        return CallNextHookEx(g_keyboardHook, code, key, flags);
+
+    const bool released = (static_cast<uint32_t>(flags) & 0x80000000u) != 0;
+
+    // Key entry comes first: every key is swallowed, also Tab, Escape, Alt+F4.
+    if (HWND edit = HandleFromField(Load(block->editTarget))) {
+        if (released)
+            PostMessageA(edit, MSG_KEY_ENTERED, key, flags);
+        return 1;
+    }
+
+    if (HWND target = HandleFromField(Load(block->keyTarget))) {
+        // The stop combination is tested even when the key is the start key
+        // with other modifiers, so both may share one key.
+        UINT report = 0;
+        if (IsCombination(block->start, key))
+            report = MSG_CAPTURE;
+        else if (IsCombination(block->stop, key))
+            report = MSG_END_SESSION;
+        if (report) {
+            if (released)
+                PostMessageA(target, report, key, flags);
+            return 1;
+        }
+    }
+    return CallNextHookEx(g_keyboardHook, code, key, flags);
+}
+
+LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
+    SharedBlock* block = g_block;
+    HWND target = block ? HandleFromField(Load(block->mouseTarget)) : nullptr;
+    if (code != HC_ACTION || !target)
+        return CallNextHookEx(g_mouseHook, code, message, record);
+
+    SetCursor(LoadCursor(nullptr, IDC_CROSS));
+    const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(record);
+    UINT report;
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_NCMOUSEMOVE:
+        report = MSG_MOUSE_MOVE;
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+        SetCapture(mouse->hwnd);
+        report = MSG_MOUSE_DOWN;
+        break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_NCLBUTTONUP:
+    case WM_NCRBUTTONUP:
+        ReleaseCapture();
+        report = MSG_MOUSE_UP;
+        break;
+    default: // double clicks, the middle button, the wheel: not ours
+        return CallNextHookEx(g_mouseHook, code, message, record);
+    }
+    PostMessageA(target, report, reinterpret_cast<WPARAM>(mouse->hwnd), PackScreenPoint(mouse->pt.x, mouse->pt.y));
+    return 1;
+}
+
+bool MapBlock() {
+    g_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBlockSize, kBlockName);
+    if (!g_mapping)
+        return false;
+    g_block = static_cast<SharedBlock*>(MapViewOfFile(g_mapping, FILE_MAP_WRITE, 0, 0, 0));
+    if (!g_block) {
+        CloseHandle(g_mapping);
+        g_mapping = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void UnmapBlock() {
+    SharedBlock* block = g_block;
+    g_block = nullptr;
+    if (block)
+        UnmapViewOfFile(block);
+    if (g_mapping)
+        CloseHandle(g_mapping);
+    g_mapping = nullptr;
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        g_module = module;
+        return MapBlock() ? TRUE : FALSE; // no block, no library
+    case DLL_PROCESS_DETACH:
+        UnmapBlock();
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+void attachDll() {
+    Store(g_block->mouseTarget, 0);
+    Store(g_block->editTarget, 0);
+    Store(g_block->reserved, 0);
+    Store(g_block->keyTarget, 0);
+    // A second call must not leave the first pair of hooks behind, where
+    // freeDll could no longer reach them.
+    if (!g_keyboardHook)
+        g_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, g_module, 0);
+    if (!g_mouseHook)
+        g_mouseHook = SetWindowsHookExA(WH_MOUSE, MouseProc, g_module, 0);
+}
+
+void freeDll() {
+    if (g_keyboardHook)
+        UnhookWindowsHookEx(g_keyboardHook);
+    g_keyboardHook = nullptr;
+    if (g_mouseHook)
+        UnhookWindowsHookEx(g_mouseHook);
+    g_mouseHook = nullptr;
+}
+
+void attachWnd(HWND wnd) {
+    Store(g_block->mouseTarget, FieldFromHandle(wnd));
+    Store(g_block->reserved, 0);
+}
+
+void detachWnd() {
+    Store(g_block->mouseTarget, 0);
+}
+
+void attachEdit(HWND wnd) {
+    Store(g_block->editTarget, FieldFromHandle(wnd));
+    Store(g_block->reserved, 0);
+}
+
+void detachEdit() {
+    Store(g_block->editTarget, 0);
+}
+
+void attachKeyCapture(HWND wnd, uint32_t startKey, uint32_t startShift, uint32_t startCtrl, uint32_t startAlt,
+                      uint32_t stopKey, uint32_t stopShift, uint32_t stopCtrl, uint32_t stopAlt) {
+    // The target goes in last: a hook that sees it set sees the whole
+    // combination (unless an armed combination is being replaced).
+    SharedBlock* block = g_block;
+    Store(block->start.key, startKey);
+    Store(block->start.shift, startShift);
+    Store(block->start.ctrl, startCtrl);
+    Store(block->start.alt, startAlt);
+    Store(block->stop.key, stopKey);
+    Store(block->stop.shift, stopShift);
+    Store(block->stop.ctrl, stopCtrl);
+    Store(block->stop.alt, stopAlt);
+    Store(block->keyTarget, FieldFromHandle(wnd));
+}
+
+void detachKeyCapture() {
+    Store(g_block->keyTarget, 0);
+}
+
+} // extern "C"
