@@ -66,6 +66,9 @@ size_t CMemoryStream::Read(void* buffer, size_t size, size_t count) {
     }
     const size_t available = (data_.size() - pos_) / size;
     const size_t items = count < available ? count : available;
+    if (items == 0) {
+        return 0;
+    }
     std::memcpy(buffer, data_.data() + pos_, items * size);
     pos_ += items * size;
     return items;
@@ -82,6 +85,9 @@ size_t CMemoryStream::Write(const void* buffer, size_t size, size_t count) {
         error_ = true;
     }
     const size_t bytes = items * size;
+    if (bytes == 0) {
+        return 0;
+    }
     if (pos_ + bytes > data_.size()) {
         data_.resize(pos_ + bytes);
     }
