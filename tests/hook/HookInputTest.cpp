@@ -1,0 +1,473 @@
+// hook.dll under real input: keys and clicks from xdotool (and SendInput from
+// another process) reach a window of a helper process, into which the platform
+// injects the library; the reports arrive at the recorder window here.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <windowsx.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/hook/HookHarness.h"
+#include "tests/hook/ProbeProtocol.h"
+
+using namespace hooktest;
+
+namespace {
+
+constexpr DWORD kEventTimeoutMs = 5000;
+constexpr UINT kMarkerKey = VK_F12; // never part of a combination here: marks the end of a run of input
+constexpr UINT kDown = 128;
+
+struct Geometry {
+    POINT own;     // inside the victim's client area, off its child
+    POINT own2;    // a second point there
+    POINT child;   // on the victim's child button
+    POINT caption; // on the victim's title bar
+};
+
+class HookInput : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        hook_ = new HookExports;
+        loadError_ = new std::string(hook_->Load());
+        recorder_ = new Recorder;
+        if (!loadError_->empty())
+            return;
+        char cmd[512];
+        std::snprintf(cmd, sizeof cmd, "\"%s\\hookprobe.exe\" victim 0x%llx 200 150 400 300",
+                      ProgramFolder().c_str(), static_cast<unsigned long long>(
+                                                   reinterpret_cast<uintptr_t>(recorder_->Window())));
+        victimProcess_ = Start(cmd).process;
+        recorder_->PumpUntil([] { return Find(probe::kVictimReady) != nullptr; }, 15000);
+        if (const Posted* ready = Find(probe::kVictimReady))
+            victim_ = reinterpret_cast<HWND>(ready->wParam);
+    }
+
+    static void TearDownTestSuite() {
+        if (victim_)
+            PostMessageA(victim_, probe::kQuit, 0, 0);
+        if (victimProcess_) {
+            if (WaitForSingleObject(victimProcess_, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(victimProcess_, 1);
+            CloseHandle(victimProcess_);
+        }
+        if (hook_->freeDll)
+            hook_->freeDll();
+        delete recorder_;
+        if (hook_->module)
+            FreeLibrary(hook_->module);
+        delete hook_;
+        delete loadError_;
+    }
+
+    void SetUp() override {
+        ASSERT_EQ(*loadError_, "");
+        ASSERT_NE(victim_, nullptr) << "the helper window (hookprobe victim) never reported ready";
+        hook_->attachDll(); // clears every target: each case starts with all services off
+        geo_ = MeasureVictim();
+        // Focus follows the pointer: put it on the victim and check that input arrives.
+        ASSERT_TRUE(Drive("mousemove " + At(geo_.own))) << "keys do not reach the helper window";
+    }
+
+    static Geometry MeasureVictim() {
+        RECT window, client;
+        GetWindowRect(victim_, &window);
+        GetClientRect(victim_, &client);
+        POINT origin{0, 0};
+        ClientToScreen(victim_, &origin);
+        Geometry g;
+        g.own = {origin.x + client.right / 4, origin.y + client.bottom / 2};
+        // A fresh spot per case, so that clicks of consecutive cases never
+        // make a double click.
+        static int cases = 0;
+        const int n = cases++;
+        g.own2 = {g.own.x + 10 + (n % 8) * 10, g.own.y - 100 + (n / 8) * 20};
+        g.child = {origin.x + client.right * 3 / 4, origin.y + client.bottom / 2};
+        g.caption = {origin.x + client.right / 4, (window.top + origin.y) / 2};
+        return g;
+    }
+
+    // xdotool's "key a+b" lets go of the keys in the order it pressed them;
+    // a person lets go of the key before its modifiers.
+    static std::string Chord(std::initializer_list<const char*> keys) {
+        std::string down, up;
+        for (const char* k : keys) {
+            down += std::string(" keydown ") + k;
+            up = std::string(" keyup ") + k + up;
+        }
+        return down + up;
+    }
+
+    static std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+    static const Posted* Find(UINT msg) {
+        for (const Posted& p : recorder_->Log())
+            if (p.msg == msg)
+                return &p;
+        return nullptr;
+    }
+
+    static bool IsMarker(const Posted& p) {
+        return (p.msg == probe::kInputReport && p.wParam == WM_KEYUP && p.lParam == kMarkerKey) ||
+               (p.msg == MSG_KEY_ENTERED && p.wParam == kMarkerKey);
+    }
+
+    // Clears the log, hands the commands plus the marker key to xdotool and
+    // waits until the marker is seen, so everything before it has arrived.
+    static bool Drive(const std::string& commands) {
+        recorder_->Log().clear();
+        if (!Xdotool(commands + " key F12")) {
+            ADD_FAILURE() << "cannot start xdotool";
+            return false;
+        }
+        return WaitForMarker("xdotool " + commands);
+    }
+
+    // The same with SendInput from another Wine process.
+    static bool SendInputFromProbe(const std::string& events) {
+        recorder_->Log().clear();
+        DWORD code = 0;
+        char marker[64];
+        std::snprintf(marker, sizeof marker, " kd:%u ku:%u", kMarkerKey, kMarkerKey);
+        RunAndRead("\"" + ProgramFolder() + "\\hookprobe.exe\" sendinput " + events + marker, 10000, &code);
+        EXPECT_EQ(code, 0u) << "hookprobe sendinput " << events;
+        return WaitForMarker("SendInput " + events);
+    }
+
+    static bool WaitForMarker(const std::string& what) {
+        const bool seen = recorder_->PumpUntil(
+            [] {
+                for (const Posted& p : recorder_->Log())
+                    if (IsMarker(p))
+                        return true;
+                return false;
+            },
+            kEventTimeoutMs);
+        if (!seen)
+            ADD_FAILURE() << "the marker key F12 never arrived within " << kEventTimeoutMs << " ms after: " << what;
+        return seen;
+    }
+
+    // Reports of the hook, in order, without the marker.
+    static std::vector<Posted> Reports(UINT first = MSG_MOUSE_MOVE, UINT last = MSG_END_SESSION) {
+        std::vector<Posted> out;
+        for (const Posted& p : recorder_->Log())
+            if (p.msg >= first && p.msg <= last && !IsMarker(p))
+                out.push_back(p);
+        return out;
+    }
+
+    // Input messages the victim's windows received: count of `msg`, optionally
+    // only those with the given wParam (the key).
+    static int VictimGot(UINT msg, long long key = -1) {
+        int n = 0;
+        for (const Posted& p : recorder_->Log())
+            if (p.msg == probe::kInputReport && p.wParam == msg && (key < 0 || p.lParam == key))
+                ++n;
+        return n;
+    }
+
+    static int VictimGotKey(UINT vk) {
+        return VictimGot(WM_KEYDOWN, vk) + VictimGot(WM_KEYUP, vk) + VictimGot(WM_SYSKEYDOWN, vk) +
+               VictimGot(WM_SYSKEYUP, vk);
+    }
+
+    static int VictimGotMouse(UINT msg) { return VictimGot(msg); }
+
+    static bool Released(const Posted& p) { return (static_cast<DWORD>(p.lParam) & 0x80000000u) != 0; }
+
+    void ArmKeys(UINT startKey, UINT startShift, UINT startCtrl, UINT startAlt, UINT stopKey, UINT stopShift,
+                 UINT stopCtrl, UINT stopAlt) {
+        hook_->attachKeyCapture(recorder_->Window(), startKey, startShift, startCtrl, startAlt, stopKey, stopShift,
+                                stopCtrl, stopAlt);
+    }
+
+    static HookExports* hook_;
+    static std::string* loadError_;
+    static Recorder* recorder_;
+    static HANDLE victimProcess_;
+    static HWND victim_;
+    Geometry geo_{};
+};
+
+HookExports* HookInput::hook_ = nullptr;
+std::string* HookInput::loadError_ = nullptr;
+Recorder* HookInput::recorder_ = nullptr;
+HANDLE HookInput::victimProcess_ = nullptr;
+HWND HookInput::victim_ = nullptr;
+
+// --- key triggers -----------------------------------------------------------
+
+TEST_F(HookInput, StartCombinationIsSwallowedAndReportedOnItsReleaseOnly) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+
+    ASSERT_TRUE(Drive("keydown F9"));
+    EXPECT_TRUE(Reports().empty()) << "the press of the start key must post nothing";
+    EXPECT_EQ(VictimGotKey(VK_F9), 0) << "the press reached the window";
+
+    ASSERT_TRUE(Drive("keyup F9"));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
+    EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_F9));
+    EXPECT_TRUE(Released(reports[0])) << "lParam is the release's flag word, bit 31 set";
+    EXPECT_EQ(VictimGotKey(VK_F9), 0) << "the release reached the window";
+}
+
+TEST_F(HookInput, StopCombinationPostsEndSession) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, kDown, 0);
+    ASSERT_TRUE(Drive(Chord({"ctrl", "F10"})));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_END_SESSION);
+    EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_F10));
+    EXPECT_TRUE(Released(reports[0]));
+    EXPECT_EQ(VictimGotKey(VK_F10), 0);
+    EXPECT_EQ(VictimGotKey(VK_CONTROL), 2) << "the modifier itself is not part of the swallowed keys";
+}
+
+TEST_F(HookInput, KeyAloneDoesNotFireWhileAModifierIsHeld) {
+    ArmKeys(VK_SNAPSHOT, 0, 0, 0, VK_F10, 0, 0, 0);
+    for (const char* held : {"shift", "ctrl", "alt"}) {
+        ASSERT_TRUE(Drive(Chord({held, "Print"})));
+        EXPECT_TRUE(Reports().empty()) << held << "+Print fired the start combination PRINTSCREEN";
+        EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 2) << held << "+Print must pass on to the window";
+    }
+    ASSERT_TRUE(Drive("key Print"));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
+    EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_SNAPSHOT));
+    EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 0);
+}
+
+TEST_F(HookInput, CtrlCombinationNeedsExactlyCtrl) {
+    ArmKeys(VK_SNAPSHOT, 0, kDown, 0, VK_F10, 0, 0, 0);
+    const std::initializer_list<const char*> wrong[] = {
+        {"Print"}, {"ctrl", "shift", "Print"}, {"ctrl", "alt", "Print"}, {"shift", "Print"}};
+    for (const auto& chord : wrong) {
+        ASSERT_TRUE(Drive(Chord(chord)));
+        EXPECT_TRUE(Reports().empty()) << Chord(chord) << " fired CTRL+PRINTSCREEN";
+        EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 2) << Chord(chord) << " must pass on to the window";
+    }
+    ASSERT_TRUE(Drive(Chord({"ctrl", "Print"})));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
+    EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_SNAPSHOT));
+}
+
+TEST_F(HookInput, StopCombinationMayShareTheStartKey) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F9, kDown, 0, 0);
+    ASSERT_TRUE(Drive(Chord({"shift", "F9"}) + " key F9"));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].msg, MSG_END_SESSION);
+    EXPECT_EQ(reports[1].msg, MSG_CAPTURE);
+    EXPECT_EQ(VictimGotKey(VK_F9), 0);
+}
+
+TEST_F(HookInput, OtherKeysPassThroughUntouched) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    ASSERT_TRUE(Drive("key a" + Chord({"shift", "F9"}) + " key Tab"));
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(VictimGot(WM_KEYDOWN, 'A'), 1);
+    EXPECT_EQ(VictimGot(WM_KEYUP, 'A'), 1);
+    EXPECT_EQ(VictimGotKey(VK_F9), 2) << "the start key with other modifiers passes on";
+    EXPECT_EQ(VictimGotKey(VK_TAB), 2);
+}
+
+TEST_F(HookInput, DetachKeyCaptureTurnsTriggersOff) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    hook_->detachKeyCapture();
+    ASSERT_TRUE(Drive("key F9 key F10"));
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(VictimGotKey(VK_F9), 2);
+    EXPECT_EQ(VictimGotKey(VK_F10), 2);
+}
+
+// --- key entry --------------------------------------------------------------
+
+TEST_F(HookInput, KeyEntrySwallowsEveryKeyAndReportsEachRelease) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0); // entry has priority over the triggers
+    hook_->attachEdit(recorder_->Window());
+    ASSERT_TRUE(Drive("key Tab key Escape" + Chord({"alt", "F4"}) + " key F9"));
+
+    auto reports = Reports();
+    std::vector<WPARAM> keys;
+    for (const Posted& p : reports) {
+        EXPECT_EQ(p.msg, MSG_KEY_ENTERED);
+        EXPECT_TRUE(Released(p)) << "key " << p.wParam << " reported on its press";
+        keys.push_back(p.wParam);
+    }
+    const std::vector<WPARAM> expected{VK_TAB, VK_ESCAPE, VK_F4, VK_MENU, VK_F9};
+    EXPECT_EQ(keys, expected);
+    for (UINT m : {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_CLOSE})
+        EXPECT_EQ(VictimGot(m), 0) << "message " << m << " reached the window during key entry";
+
+    hook_->detachEdit();
+    ASSERT_TRUE(Drive("key Tab key F9"));
+    EXPECT_EQ(VictimGotKey(VK_TAB), 2) << "detachEdit must give keys back";
+    ASSERT_EQ(Reports().size(), 1u) << "with entry off the trigger works again";
+    EXPECT_EQ(Reports()[0].msg, MSG_CAPTURE);
+}
+
+// --- window picking ---------------------------------------------------------
+
+TEST_F(HookInput, PickingSwallowsMovesAndButtonsAndReportsThem) {
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " click 1 mousemove " + At(geo_.child) + " click 3"));
+
+    auto reports = Reports(MSG_MOUSE_MOVE, MSG_MOUSE_DOWN);
+    HWND child = FindWindowExA(victim_, nullptr, "Button", nullptr);
+    // Moves come as they come (taking and releasing the capture may add one);
+    // the presses and releases come exactly in order.
+    std::vector<UINT> buttons;
+    bool movedOverOwn = false, movedOverChild = false;
+    for (const Posted& p : reports) {
+        if (p.msg != MSG_MOUSE_MOVE) {
+            buttons.push_back(p.msg);
+            continue;
+        }
+        const POINT at{GET_X_LPARAM(p.lParam), GET_Y_LPARAM(p.lParam)};
+        const HWND under = reinterpret_cast<HWND>(p.wParam);
+        movedOverOwn |= under == victim_ && at.x == geo_.own2.x && at.y == geo_.own2.y;
+        movedOverChild |= under == child && at.x == geo_.child.x && at.y == geo_.child.y;
+    }
+    EXPECT_TRUE(movedOverOwn) << "no move report for the window itself at its position";
+    EXPECT_TRUE(movedOverChild) << "no move report for the child at its position";
+    EXPECT_EQ(buttons, (std::vector<UINT>{MSG_MOUSE_DOWN, MSG_MOUSE_UP, MSG_MOUSE_DOWN, MSG_MOUSE_UP}));
+
+    // The first click on the victim itself, the second on its child.
+    int clicks = 0;
+    for (const Posted& p : reports) {
+        if (p.msg != MSG_MOUSE_DOWN && p.msg != MSG_MOUSE_UP)
+            continue;
+        const POINT want = clicks < 2 ? geo_.own2 : geo_.child;
+        const HWND under = clicks < 2 ? victim_ : child;
+        EXPECT_EQ(reinterpret_cast<HWND>(p.wParam), under) << "report " << clicks;
+        EXPECT_EQ(GET_X_LPARAM(p.lParam), want.x) << "report " << clicks;
+        EXPECT_EQ(GET_Y_LPARAM(p.lParam), want.y) << "report " << clicks;
+        ++clicks;
+    }
+    EXPECT_EQ(clicks, 4);
+    for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP})
+        EXPECT_EQ(VictimGotMouse(m), 0) << "mouse message " << m << " reached a window while picking";
+}
+
+TEST_F(HookInput, PickingShowsTheCross) {
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " mousemove " + At(geo_.own)));
+    DWORD_PTR cross = 2;
+    SendMessageTimeoutA(victim_, probe::kQueryCursorIsCross, 0, 0, SMTO_ABORTIFHUNG, 2000, &cross);
+    EXPECT_EQ(cross, 0u) << "the helper window should show its own arrow before picking";
+
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2)));
+    ASSERT_FALSE(Reports().empty());
+    cross = 2;
+    SendMessageTimeoutA(victim_, probe::kQueryCursorIsCross, 0, 0, SMTO_ABORTIFHUNG, 2000, &cross);
+    EXPECT_EQ(cross, 1u) << "the pointer is not the cross while picking";
+}
+
+TEST_F(HookInput, PickingReportsTheTitleBarToo) {
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.caption) + " click 1"));
+    auto reports = Reports(MSG_MOUSE_MOVE, MSG_MOUSE_DOWN);
+    ASSERT_GE(reports.size(), 3u);
+    EXPECT_EQ(reports[reports.size() - 2].msg, MSG_MOUSE_DOWN);
+    EXPECT_EQ(reports.back().msg, MSG_MOUSE_UP);
+    EXPECT_EQ(reinterpret_cast<HWND>(reports.back().wParam), victim_);
+    EXPECT_EQ(GET_Y_LPARAM(reports.back().lParam), geo_.caption.y);
+    for (UINT m : {WM_NCMOUSEMOVE, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP})
+        EXPECT_EQ(VictimGotMouse(m), 0) << "non-client message " << m << " reached the window while picking";
+}
+
+TEST_F(HookInput, PickingLetsMiddleButtonWheelAndDoubleClickThrough) {
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " click 2 click 4 click --repeat 2 --delay 80 1"));
+    EXPECT_EQ(VictimGotMouse(WM_MBUTTONDOWN), 1);
+    EXPECT_EQ(VictimGotMouse(WM_MBUTTONUP), 1);
+    EXPECT_EQ(VictimGotMouse(WM_MOUSEWHEEL), 1);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN), 0);
+    int downs = 0;
+    for (const Posted& p : Reports())
+        downs += p.msg == MSG_MOUSE_DOWN;
+    EXPECT_EQ(downs, 1) << "only the first press of the double click is a press";
+}
+
+TEST_F(HookInput, DetachWndGivesTheMouseBack) {
+    hook_->attachWnd(recorder_->Window());
+    hook_->detachWnd();
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " click 1"));
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_GE(VictimGotMouse(WM_MOUSEMOVE), 1);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONUP), 1);
+}
+
+// --- services together ------------------------------------------------------
+
+TEST_F(HookInput, AttachDllTurnsEveryServiceOff) {
+    hook_->attachWnd(recorder_->Window());
+    hook_->attachEdit(recorder_->Window());
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    hook_->attachDll();
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " click 1 key F9"));
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(VictimGotKey(VK_F9), 2);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+}
+
+TEST_F(HookInput, FreeDllRemovesTheHooksEvenAfterARepeatedAttach) {
+    hook_->attachDll(); // a second install on top of SetUp's
+    hook_->freeDll();
+    hook_->attachWnd(recorder_->Window());
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " click 1 key F9"));
+    EXPECT_TRUE(Reports().empty()) << "a hook outlived freeDll";
+    EXPECT_EQ(VictimGotKey(VK_F9), 2);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+}
+
+// --- the second input path: SendInput from another Wine process -------------
+
+TEST_F(HookInput, SendInputFromAnotherProcessFiresOnceDespiteAutoRepeat) {
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    char events[128];
+    std::snprintf(events, sizeof events, "kd:%u kd:%u kd:%u ku:%u", VK_F9, VK_F9, VK_F9, VK_F9);
+    ASSERT_TRUE(SendInputFromProbe(events));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u) << "repeated presses must post nothing";
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
+    EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_F9));
+    EXPECT_TRUE(Released(reports[0]));
+    EXPECT_EQ(VictimGotKey(VK_F9), 0);
+}
+
+TEST_F(HookInput, SendInputClickWhilePicking) {
+    hook_->attachWnd(recorder_->Window());
+    char events[128];
+    std::snprintf(events, sizeof events, "mv:%ld,%ld ld lu", geo_.child.x, geo_.child.y);
+    ASSERT_TRUE(SendInputFromProbe(events));
+    const HWND child = FindWindowExA(victim_, nullptr, "Button", nullptr);
+    std::vector<UINT> clicks;
+    int moves = 0;
+    for (const Posted& p : Reports(MSG_MOUSE_MOVE, MSG_MOUSE_DOWN)) {
+        if (p.msg == MSG_MOUSE_MOVE) {
+            ++moves;
+            continue;
+        }
+        clicks.push_back(p.msg);
+        EXPECT_EQ(reinterpret_cast<HWND>(p.wParam), child);
+        EXPECT_EQ(GET_X_LPARAM(p.lParam), geo_.child.x);
+        EXPECT_EQ(GET_Y_LPARAM(p.lParam), geo_.child.y);
+    }
+    EXPECT_GE(moves, 1);
+    EXPECT_EQ(clicks, (std::vector<UINT>{MSG_MOUSE_DOWN, MSG_MOUSE_UP}));
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONUP), 0);
+}
+
+} // namespace
