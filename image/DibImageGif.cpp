@@ -133,6 +133,15 @@ void CDibImageGif::ResetRaster() {
     row_ = Height() - 1;
     pixelsLeft_ = static_cast<uint64_t>(Width()) * static_cast<uint64_t>(Height());
     rowBytes_ = (dib_ && header_.biBitCount == 8 && pixelsLeft_ > 0) ? Row(row_) : nullptr;
+    if (!rowBytes_ && pixelsLeft_ > 0) {
+        rowBuffer_.resize(static_cast<size_t>(Width()));
+    }
+}
+
+void CDibImageGif::UnpackRow() {
+    for (int32_t x = column_; x < header_.biWidth; ++x) {
+        rowBuffer_[static_cast<size_t>(x)] = PixelIndexAt(x, row_);
+    }
 }
 
 void CDibImageGif::WriteImage(CByteStream* file, bool localColourTable) {
@@ -250,19 +259,20 @@ bool CDibImageGif::EncodeTrueColour(CByteStream* file) {
 void CDibImageGif::CompressLiteral(int initBits, CByteStream* file) {
     GifCodeWriter out(file, initBits);
     const int clear = out.ClearCode();
-    int held = NextPixel();
     out.Output(clear);
-    while (held != -1) {
-        const int next = NextPixel();
-        out.Output(held);
-        if (out.freeCode_ < GifCodeWriter::kMaxMaxCode) {
-            ++out.freeCode_;
-        } else {
-            out.freeCode_ = clear + 2;
-            out.clearFlag_ = true;
-            out.Output(clear);
+    const uint8_t* span;
+    size_t n;
+    while ((n = NextSpan(span)) > 0) {
+        for (const uint8_t* end = span + n; span < end; ++span) {
+            out.Output(*span);
+            if (out.freeCode_ < GifCodeWriter::kMaxMaxCode) {
+                ++out.freeCode_;
+            } else {
+                out.freeCode_ = clear + 2;
+                out.clearFlag_ = true;
+                out.Output(clear);
+            }
         }
-        held = next;
     }
     out.Output(out.EndCode());
 }
@@ -271,51 +281,56 @@ void CDibImageGif::CompressLzw(int initBits, CByteStream* file) {
     GifCodeWriter out(file, initBits);
     const int clear = out.ClearCode();
     constexpr int kHashShift = 4; // 8 minus the doublings that take 5003 past 65535
-    int prefix = NextPixel();
     out.Output(clear);
-    if (prefix < 0) {
+    const uint8_t* span;
+    size_t n = NextSpan(span);
+    if (n == 0) {
         out.Output(out.EndCode());
         return;
     }
     std::fill(hashKeys_, hashKeys_ + kHashSize, -1);
-    int c;
-    while ((c = NextPixel()) >= 0) {
-        const int32_t key = (static_cast<int32_t>(c) << GifCodeWriter::kMaxBits) + prefix;
-        int slot = (c << kHashShift) ^ prefix;
-        if (hashKeys_[slot] == key) {
-            prefix = hashCodes_[slot];
-            continue;
-        }
-        if (hashKeys_[slot] >= 0) {
-            const int step = slot == 0 ? 1 : kHashSize - slot;
-            bool hit = false;
-            do {
-                slot -= step;
-                if (slot < 0) {
-                    slot += kHashSize;
-                }
-                if (hashKeys_[slot] == key) {
-                    hit = true;
-                    break;
-                }
-            } while (hashKeys_[slot] > 0);
-            if (hit) {
+    int prefix = *span++;
+    --n;
+    do {
+        for (const uint8_t* end = span + n; span < end; ++span) {
+            const int c = *span;
+            const int32_t key = (static_cast<int32_t>(c) << GifCodeWriter::kMaxBits) + prefix;
+            int slot = (c << kHashShift) ^ prefix;
+            if (hashKeys_[slot] == key) {
                 prefix = hashCodes_[slot];
                 continue;
             }
+            if (hashKeys_[slot] >= 0) {
+                const int step = slot == 0 ? 1 : kHashSize - slot;
+                bool hit = false;
+                do {
+                    slot -= step;
+                    if (slot < 0) {
+                        slot += kHashSize;
+                    }
+                    if (hashKeys_[slot] == key) {
+                        hit = true;
+                        break;
+                    }
+                } while (hashKeys_[slot] > 0);
+                if (hit) {
+                    prefix = hashCodes_[slot];
+                    continue;
+                }
+            }
+            out.Output(prefix);
+            prefix = c;
+            if (out.freeCode_ < GifCodeWriter::kMaxMaxCode) {
+                hashCodes_[slot] = static_cast<uint16_t>(out.freeCode_++);
+                hashKeys_[slot] = key;
+            } else {
+                std::fill(hashKeys_, hashKeys_ + kHashSize, -1);
+                out.freeCode_ = clear + 2;
+                out.clearFlag_ = true;
+                out.Output(clear);
+            }
         }
-        out.Output(prefix);
-        prefix = c;
-        if (out.freeCode_ < GifCodeWriter::kMaxMaxCode) {
-            hashCodes_[slot] = static_cast<uint16_t>(out.freeCode_++);
-            hashKeys_[slot] = key;
-        } else {
-            std::fill(hashKeys_, hashKeys_ + kHashSize, -1);
-            out.freeCode_ = clear + 2;
-            out.clearFlag_ = true;
-            out.Output(clear);
-        }
-    }
+    } while ((n = NextSpan(span)) > 0);
     out.Output(prefix);
     out.Output(out.EndCode());
 }

@@ -3,7 +3,9 @@
 // all produce standard variable-width code streams.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image/DibImage.h"
 
@@ -49,10 +51,33 @@ public:
         return pixel;
     }
 
+    // The rest of the current row in GIF order as one span of indices, or 0
+    // at the end. Rows below 8 bits are unpacked into one row buffer.
+    size_t NextSpan(const uint8_t*& span) {
+        if (pixelsLeft_ == 0) {
+            return 0;
+        }
+        const size_t n = static_cast<size_t>(header_.biWidth - column_);
+        if (rowBytes_) {
+            span = rowBytes_ + column_;
+        } else {
+            UnpackRow();
+            span = rowBuffer_.data() + column_;
+        }
+        pixelsLeft_ -= n;
+        column_ = 0;
+        --row_;
+        if (rowBytes_ && row_ >= 0) {
+            rowBytes_ = Row(row_);
+        }
+        return n;
+    }
+
     static constexpr int kHashSize = 5003;
 
 private:
     void ResetRaster();
+    void UnpackRow();
     bool FinishFile(CByteStream* file, bool ok);
     bool CheckSize(const CDibImage& image);
 
@@ -60,7 +85,8 @@ private:
     int32_t column_ = 0;
     int32_t row_ = 0;
     uint64_t pixelsLeft_ = 0;
-    const uint8_t* rowBytes_ = nullptr; // fast path for 8-bit rows
+    const uint8_t* rowBytes_ = nullptr; // 8-bit rows are read in place
+    std::vector<uint8_t> rowBuffer_;
     int32_t hashKeys_[kHashSize];
     uint16_t hashCodes_[kHashSize];
     char comment_[256] = {};

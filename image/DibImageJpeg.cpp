@@ -105,7 +105,13 @@ bool CDibImageJpeg::EncodeJpeg(CByteStream* file) {
         cinfo.in_color_space = JCS_GRAYSCALE;
     } else {
         cinfo.input_components = 3;
+#ifdef JCS_EXTENSIONS
+        // libjpeg-turbo takes the rows in their stored blue-green-red order:
+        // the same colour conversion, without a swap of every pixel.
+        cinfo.in_color_space = JCS_EXT_BGR;
+#else
         cinfo.in_color_space = JCS_RGB;
+#endif
     }
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, info_.jpegQuality, TRUE);
@@ -123,6 +129,13 @@ bool CDibImageJpeg::EncodeJpeg(CByteStream* file) {
     while (cinfo.next_scanline < cinfo.image_height) {
         const int32_t y = static_cast<int32_t>(cinfo.image_height - 1 - cinfo.next_scanline);
         JSAMPROW row = rows[0];
+#ifdef JCS_EXTENSIONS
+        if (!indexed) {
+            JSAMPROW stored = Row(y);
+            jpeg_write_scanlines(&cinfo, &stored, 1);
+            continue;
+        }
+#endif
         if (!indexed) {
             const uint8_t* s = Row(y);
             for (int32_t x = 0; x < width; ++x, s += 3, row += 3) {

@@ -5,6 +5,8 @@
 // "triangles", and a clear is spent whenever that is cheaper than repeating.
 #include "image/DibImageGif.h"
 
+#include <cstring>
+
 namespace vistrel {
 
 namespace {
@@ -26,12 +28,35 @@ unsigned IntegerSqrt(unsigned x) {
     }
 }
 
+// The smallest k with k(k + 1) >= 2r, for the short runs that dominate.
+constexpr unsigned kSmallRuns = 4096;
+const uint8_t* SmallTriangle() {
+    static const struct Table {
+        uint8_t k[kSmallRuns];
+        Table() {
+            unsigned n = 0;
+            for (unsigned r = 0; r < kSmallRuns; ++r) {
+                while (n * (n + 1) < 2 * r) {
+                    ++n;
+                }
+                k[r] = static_cast<uint8_t>(n);
+            }
+        }
+    } table;
+    return table.k;
+}
+
 // Codes needed to send a run of `count` as triangles of at most `codes` codes.
 unsigned TriangleCost(unsigned long long count, unsigned codes) {
+    if (count < kSmallRuns && static_cast<unsigned long long>(codes) * (codes + 1) / 2 > count) {
+        return SmallTriangle()[count];
+    }
     const unsigned long long per = static_cast<unsigned long long>(codes) * (codes + 1) / 2;
     unsigned long long cost = count / per * codes;
     const unsigned r = static_cast<unsigned>(count % per);
-    if (r > 0) {
+    if (r > 0 && r < kSmallRuns) {
+        cost += SmallTriangle()[r];
+    } else if (r > 0) {
         unsigned n = IntegerSqrt(r);
         while (static_cast<unsigned long long>(n) * (n + 1) >= 2ull * r) {
             --n;
@@ -58,37 +83,78 @@ public:
     void Run(CDibImageGif& image) {
         int pixel = 0;
         unsigned long long count = 0;
-        for (;;) {
-            const int c = image.NextPixel();
-            if (count > 0 && c != pixel) {
-                Flush(pixel, count);
-                count = 0;
-            }
-            if (c == -1) {
-                break;
-            }
-            if (c == pixel) {
-                ++count;
-            } else {
-                pixel = c;
-                count = 1;
+        const uint8_t* span;
+        size_t n;
+        while ((n = image.NextSpan(span)) > 0) {
+            const uint8_t* end = span + n;
+            while (span < end) {
+                const uint8_t c = *span;
+                const uint8_t* runEnd = RunEnd(span + 1, end, c);
+                if (c == pixel) {
+                    count += static_cast<unsigned long long>(runEnd - span);
+                } else {
+                    if (count > 0) {
+                        Flush(pixel, count);
+                    }
+                    pixel = c;
+                    count = static_cast<unsigned long long>(runEnd - span);
+                }
+                span = runEnd;
             }
         }
+        if (count > 0) {
+            Flush(pixel, count);
+        }
         Output(endCode_);
-        if (bits_ > 0) {
+        while (bits_ > 0) {
             Put(static_cast<uint8_t>(buffer_));
+            buffer_ >>= 8;
+            bits_ -= 8;
         }
         WriteBlock();
     }
 
 private:
+    // Where a run of `c` starting before `p` ends: eight pixels at a time
+    // through the flat areas that make up most screens.
+    static const uint8_t* RunEnd(const uint8_t* p, const uint8_t* end, uint8_t c) {
+        const uint64_t pattern = 0x0101010101010101ull * c;
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            const uint64_t diff = word ^ pattern;
+            if (diff) {
+                return p + (__builtin_ctzll(diff) >> 3);
+            }
+            p += 8;
+        }
+        while (p < end && *p == c) {
+            ++p;
+        }
+        return p;
+    }
+
+    // Codes gather in a 64-bit buffer and leave it four bytes at a time.
     void Output(int code) {
-        buffer_ |= static_cast<uint32_t>(code) << bits_;
+        buffer_ |= static_cast<uint64_t>(code) << bits_;
         bits_ += width_;
-        while (bits_ >= 8) {
-            Put(static_cast<uint8_t>(buffer_));
-            buffer_ >>= 8;
-            bits_ -= 8;
+        if (bits_ >= 32) {
+            if (blockLength_ + 4 < 255) {
+                const uint32_t low = static_cast<uint32_t>(buffer_);
+                block_[blockLength_ + 1] = static_cast<uint8_t>(low);
+                block_[blockLength_ + 2] = static_cast<uint8_t>(low >> 8);
+                block_[blockLength_ + 3] = static_cast<uint8_t>(low >> 16);
+                block_[blockLength_ + 4] = static_cast<uint8_t>(low >> 24);
+                blockLength_ += 4;
+                buffer_ >>= 32;
+                bits_ -= 32;
+            } else {
+                while (bits_ >= 8) {
+                    Put(static_cast<uint8_t>(buffer_));
+                    buffer_ >>= 8;
+                    bits_ -= 8;
+                }
+            }
         }
     }
     void Put(uint8_t byte) {
@@ -232,7 +298,7 @@ private:
     int tableLength_ = 0;
     int tablePixel_ = 0;
     bool justCleared_ = true;
-    uint32_t buffer_ = 0;
+    uint64_t buffer_ = 0;
     int bits_ = 0;
     int blockLength_ = 0;
     uint8_t block_[256];

@@ -1,0 +1,365 @@
+// imgbench: our writers side by side with the reference libraries doing the
+// same work on the same 1920x1080 pixels, in the same run.
+//   GIF:  8-bit pixels; ours (LZW, run-length, uncompressed) vs giflib EGifPutLine
+//   PNG:  24-bit rows; ours vs libpng with its defaults
+//   JPEG: 24-bit rows; ours vs libjpeg(-turbo) at quality 75
+// Two images: a synthetic desktop (flat areas, text-like detail, gradients)
+// and a noisy photo-like one. Best of N runs; output to memory.
+//   imgbench [--runs N] [--only NAME [--picture desktop|noisy]]
+//   (--only runs one writer once, for massif and profilers)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gif_lib.h>
+#include <png.h>
+extern "C" {
+#include <jpeglib.h>
+}
+
+#include "image/DibImage.h"
+
+using namespace vistrel;
+
+namespace {
+
+constexpr int32_t kWidth = 1920;
+constexpr int32_t kHeight = 1080;
+
+// Counts bytes without keeping them: memory use then shows only the encoder.
+class CountingStream : public CByteStream {
+public:
+    bool Close() override { return true; }
+    size_t Read(void*, size_t, size_t) override { return 0; }
+    size_t Write(const void*, size_t size, size_t count) override {
+        bytes += size * count;
+        return count;
+    }
+    bool Seek(long, int) override { return false; }
+    long Tell() override { return static_cast<long>(bytes); }
+    long Size() override { return static_cast<long>(bytes); }
+    bool Flush() override { return true; }
+    bool AtEnd() override { return true; }
+    long HasError() override { return 0; }
+    long GetByte() override { return -1; }
+    size_t bytes = 0;
+};
+
+uint32_t g_seed = 12345;
+uint32_t NextRandom() {
+    g_seed ^= g_seed << 13;
+    g_seed ^= g_seed >> 17;
+    g_seed ^= g_seed << 5;
+    return g_seed;
+}
+
+// A desktop: background gradient, windows with title-bar gradients, flat
+// client areas holding lines of text-like glyphs, a task bar.
+void MakeDesktop(CDibImage& image, bool indexed) {
+    image.AllocateDib(kWidth, kHeight, indexed ? 8 : 24, FormatBmp);
+    if (indexed) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            image.SetPaletteEntry(i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36),
+                                             uint8_t((i >> 6) * 85), 0});
+        }
+    }
+    auto put = [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
+        const int32_t row = kHeight - 1 - y;
+        if (indexed) {
+            image.Row(row)[x] = static_cast<uint8_t>((b >> 5) | ((g >> 5) << 3) | ((r >> 6) << 6));
+        } else {
+            uint8_t* p = image.Row(row) + 3 * x;
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+        }
+    };
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            put(x, y, 0, static_cast<uint8_t>(60 + y / 8), static_cast<uint8_t>(120 + x / 16));
+        }
+    }
+    g_seed = 777;
+    for (int w = 0; w < 6; ++w) {
+        const int32_t left = 40 + w * 250, top = 30 + w * 120, right = left + 900, bottom = top + 600;
+        for (int32_t y = top; y < bottom && y < kHeight - 40; ++y) {
+            for (int32_t x = left; x < right && x < kWidth; ++x) {
+                if (y < top + 28) {
+                    put(x, y, 10, static_cast<uint8_t>(40 + (x - left) / 6), 200); // title bar
+                } else {
+                    put(x, y, 240, 240, 240);
+                }
+            }
+        }
+        // Lines of "text": glyphs of 7x11 cells with pseudo-random strokes.
+        for (int32_t line = top + 40; line + 12 < bottom && line + 12 < kHeight - 40; line += 16) {
+            for (int32_t gx = left + 8; gx + 8 < right && gx + 8 < kWidth; gx += 8) {
+                if (NextRandom() % 9 == 0) {
+                    continue; // a space
+                }
+                const uint32_t glyph = NextRandom();
+                for (int32_t cy = 0; cy < 11; ++cy) {
+                    for (int32_t cx = 0; cx < 6; ++cx) {
+                        if ((glyph >> ((cy * 3 + cx) % 31)) & 1 && (cx == 0 || cy % 5 == 0 || cx == 5)) {
+                            put(gx + cx, line + cy, 0, 0, 0);
+                        }
+                    }
+                }
+            }
+        }
+    }
+    for (int32_t y = kHeight - 40; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            put(x, y, 200, 200, 210);
+        }
+    }
+}
+
+// A photo-like image: smooth shapes plus sensor noise.
+void MakeNoisy(CDibImage& image, bool indexed) {
+    image.AllocateDib(kWidth, kHeight, indexed ? 8 : 24, FormatBmp);
+    if (indexed) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            image.SetPaletteEntry(i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36),
+                                             uint8_t((i >> 6) * 85), 0});
+        }
+    }
+    g_seed = 4242;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        uint8_t* row = image.Row(y);
+        for (int32_t x = 0; x < kWidth; ++x) {
+            const int n = static_cast<int>(NextRandom() % 41) - 20;
+            auto clamp = [](int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+            const uint8_t r = clamp(128 + (x - 960) * (y - 540) / 4000 + n);
+            const uint8_t g = clamp(90 + x / 12 + n);
+            const uint8_t b = clamp(200 - y / 6 + n);
+            if (indexed) {
+                row[x] = static_cast<uint8_t>((b >> 5) | ((g >> 5) << 3) | ((r >> 6) << 6));
+            } else {
+                row[3 * x] = b;
+                row[3 * x + 1] = g;
+                row[3 * x + 2] = r;
+            }
+        }
+    }
+}
+
+// ---- references ----
+
+int GifWrite(GifFileType* gif, const GifByteType*, int length) {
+    static_cast<CountingStream*>(gif->UserData)->bytes += static_cast<size_t>(length);
+    return length;
+}
+
+size_t GiflibEncode(CDibImage& image) {
+    CountingStream out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, GifWrite, &error);
+    GifColorType colours[256];
+    for (int i = 0; i < 256; ++i) {
+        const RgbQuad q = image.PaletteEntry(static_cast<uint32_t>(i));
+        colours[i] = GifColorType{q.rgbRed, q.rgbGreen, q.rgbBlue};
+    }
+    ColorMapObject* map = GifMakeMapObject(256, colours);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map);
+    EGifPutImageDesc(gif, 0, 0, kWidth, kHeight, false, nullptr);
+    for (int32_t y = kHeight - 1; y >= 0; --y) {
+        EGifPutLine(gif, image.Row(y), kWidth);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out.bytes;
+}
+
+std::vector<uint8_t> RgbRows(CDibImage& image) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        const uint8_t* s = image.Row(kHeight - 1 - y);
+        uint8_t* d = rgb.data() + static_cast<size_t>(y) * kWidth * 3;
+        for (int32_t x = 0; x < kWidth; ++x) {
+            d[3 * x] = s[3 * x + 2];
+            d[3 * x + 1] = s[3 * x + 1];
+            d[3 * x + 2] = s[3 * x];
+        }
+    }
+    return rgb;
+}
+
+void PngWrite(png_structp png, png_bytep, png_size_t length) {
+    static_cast<CountingStream*>(png_get_io_ptr(png))->bytes += length;
+}
+void PngFlush(png_structp) {}
+
+size_t LibpngEncode(std::vector<uint8_t>& rgb) {
+    CountingStream out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, PngWrite, PngFlush);
+    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        png_write_row(png, rgb.data() + static_cast<size_t>(y) * kWidth * 3);
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out.bytes;
+}
+
+size_t LibjpegEncode(std::vector<uint8_t>& rgb) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = kWidth;
+    cinfo.image_height = kHeight;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = rgb.data() + static_cast<size_t>(cinfo.next_scanline) * kWidth * 3;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return size;
+}
+
+size_t OursEncode(CDibImage& image, uint32_t format, uint32_t coder) {
+    CountingStream out;
+    image.SetGifCompression(coder);
+    if (!image.Encode(&out, format)) {
+        std::fprintf(stderr, "imgbench: encode failed: %s\n", image.LastError());
+        std::exit(1);
+    }
+    return out.bytes;
+}
+
+struct Result {
+    double seconds;
+    size_t bytes;
+};
+
+Result Measure(int runs, const std::function<size_t()>& work) {
+    Result best{1e9, 0};
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const size_t bytes = work();
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (s < best.seconds) {
+            best = {s, bytes};
+        }
+    }
+    return best;
+}
+
+double MegaPixelsPerSecond(const Result& r) { return kWidth * static_cast<double>(kHeight) / 1e6 / r.seconds; }
+
+void Row(const char* name, const Result& r) {
+    std::printf("  %-28s %9.1f MP/s %11zu bytes\n", name, MegaPixelsPerSecond(r), r.bytes);
+}
+
+void Compare(const char* what, const Result& ours, const Result& reference) {
+    std::printf("  => %-25s speed ratio %.2f (ours/reference), size ratio %.4f\n", what,
+                MegaPixelsPerSecond(ours) / MegaPixelsPerSecond(reference),
+                static_cast<double>(ours.bytes) / static_cast<double>(reference.bytes));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 7;
+    std::string only;
+    bool noisy = false;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--runs")) {
+            runs = std::atoi(argv[i + 1]);
+        } else if (!std::strcmp(argv[i], "--only")) {
+            only = argv[i + 1];
+        } else if (!std::strcmp(argv[i], "--picture")) {
+            noisy = !std::strcmp(argv[i + 1], "noisy");
+        }
+    }
+    if (!only.empty()) {
+        // One writer, once, on one picture: for memory measurements.
+        CDibImage indexed, trueColour;
+        if (noisy) {
+            MakeNoisy(indexed, true);
+            MakeNoisy(trueColour, false);
+        } else {
+            MakeDesktop(indexed, true);
+            MakeDesktop(trueColour, false);
+        }
+        size_t bytes = 0;
+        if (only == "gif-lzw") {
+            bytes = OursEncode(indexed, FormatGif, GifLzw);
+        } else if (only == "gif-rle") {
+            bytes = OursEncode(indexed, FormatGif, GifRunLength);
+        } else if (only == "gif-none") {
+            bytes = OursEncode(indexed, FormatGif, GifUncompressed);
+        } else if (only == "png") {
+            bytes = OursEncode(trueColour, FormatPng, 0);
+        } else if (only == "jpeg") {
+            bytes = OursEncode(trueColour, FormatJpeg, 0);
+        } else if (only == "none") {
+            bytes = 0;
+        } else {
+            std::fprintf(stderr, "imgbench: --only gif-lzw|gif-rle|gif-none|png|jpeg|none\n");
+            return 2;
+        }
+        std::printf("%s: %zu bytes\n", only.c_str(), bytes);
+        return 0;
+    }
+
+    std::printf("imgbench: %dx%d, best of %d runs, output counted in memory\n", kWidth, kHeight, runs);
+    for (int picture = 0; picture < 2; ++picture) {
+        CDibImage indexed, trueColour;
+        if (picture == 0) {
+            MakeDesktop(indexed, true);
+            MakeDesktop(trueColour, false);
+        } else {
+            MakeNoisy(indexed, true);
+            MakeNoisy(trueColour, false);
+        }
+        std::printf("\n%s\n", picture == 0 ? "synthetic desktop" : "noisy photo-like");
+
+        std::printf(" GIF (8-bit)\n");
+        const Result giflib = Measure(runs, [&] { return GiflibEncode(indexed); });
+        const Result lzw = Measure(runs, [&] { return OursEncode(indexed, FormatGif, GifLzw); });
+        const Result rle = Measure(runs, [&] { return OursEncode(indexed, FormatGif, GifRunLength); });
+        const Result none = Measure(runs, [&] { return OursEncode(indexed, FormatGif, GifUncompressed); });
+        Row("giflib EGifPutLine", giflib);
+        Row("ours LZW", lzw);
+        Row("ours run-length", rle);
+        Row("ours uncompressed", none);
+        Compare("LZW vs giflib", lzw, giflib);
+        std::printf("  => run-length vs our LZW    speed ratio %.2f\n", MegaPixelsPerSecond(rle) / MegaPixelsPerSecond(lzw));
+
+        std::vector<uint8_t> rgb = RgbRows(trueColour);
+        std::printf(" PNG (24-bit)\n");
+        const Result libpng = Measure(runs, [&] { return LibpngEncode(rgb); });
+        const Result png = Measure(runs, [&] { return OursEncode(trueColour, FormatPng, 0); });
+        Row("libpng defaults", libpng);
+        Row("ours", png);
+        Compare("PNG vs libpng", png, libpng);
+
+        std::printf(" JPEG (24-bit, quality 75)\n");
+        const Result libjpeg = Measure(runs, [&] { return LibjpegEncode(rgb); });
+        const Result jpeg = Measure(runs, [&] { return OursEncode(trueColour, FormatJpeg, 0); });
+        Row("libjpeg-turbo q75", libjpeg);
+        Row("ours", jpeg);
+        Compare("JPEG vs libjpeg", jpeg, libjpeg);
+    }
+    return 0;
+}
