@@ -139,7 +139,8 @@ LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
     default: // double clicks, the middle button, the wheel: not ours
         return CallNextHookEx(g_mouseHook, code, message, record);
     }
-    PostMessageA(target, report, reinterpret_cast<WPARAM>(mouse->hwnd), PackScreenPoint(mouse->pt.x, mouse->pt.y));
+    PostMessageA(target, report, reinterpret_cast<WPARAM>(mouse->hwnd),
+                 PackScreenPoint(mouse->pt.x, mouse->pt.y));
     return 1;
 }
 

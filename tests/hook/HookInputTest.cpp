@@ -17,6 +17,7 @@ using namespace hooktest;
 namespace {
 
 constexpr DWORD kEventTimeoutMs = 5000;
+constexpr DWORD kVictimStartTimeoutMs = 30000; // a cold Wine may need a while for the first window
 constexpr UINT kMarkerKey = VK_F12; // never part of a combination here: marks the end of a run of input
 constexpr UINT kDown = 128;
 
@@ -32,17 +33,30 @@ protected:
     static void SetUpTestSuite() {
         hook_ = new HookExports;
         loadError_ = new std::string(hook_->Load());
+        victimError_ = new std::string;
         recorder_ = new Recorder;
         if (!loadError_->empty())
             return;
         char cmd[512];
         std::snprintf(cmd, sizeof cmd, "\"%s\\hookprobe.exe\" victim 0x%llx 200 150 400 300",
-                      ProgramFolder().c_str(), static_cast<unsigned long long>(
-                                                   reinterpret_cast<uintptr_t>(recorder_->Window())));
+                      ProgramFolder().c_str(),
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(recorder_->Window())));
         victimProcess_ = Start(cmd).process;
-        recorder_->PumpUntil([] { return Find(probe::kVictimReady) != nullptr; }, 15000);
-        if (const Posted* ready = Find(probe::kVictimReady))
+        if (!victimProcess_) {
+            *victimError_ = "cannot start " + std::string(cmd) + ", error " + std::to_string(GetLastError());
+            return;
+        }
+        recorder_->PumpUntil([] { return Find(probe::kVictimReady) != nullptr; }, kVictimStartTimeoutMs);
+        if (const Posted* ready = Find(probe::kVictimReady)) {
             victim_ = reinterpret_cast<HWND>(ready->wParam);
+            return;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(victimProcess_, &code);
+        *victimError_ =
+            "the helper window (hookprobe victim) did not report ready within " +
+            std::to_string(kVictimStartTimeoutMs) + " ms; " +
+            (code == STILL_ACTIVE ? "it is still running" : "it ended with " + std::to_string(code));
     }
 
     static void TearDownTestSuite() {
@@ -60,11 +74,14 @@ protected:
             FreeLibrary(hook_->module);
         delete hook_;
         delete loadError_;
+        delete victimError_;
     }
 
     void SetUp() override {
         ASSERT_EQ(*loadError_, "");
-        ASSERT_NE(victim_, nullptr) << "the helper window (hookprobe victim) never reported ready";
+        ASSERT_NE(victim_, nullptr) << *victimError_;
+        // One lost marker says the input path is down: fail fast from then on.
+        ASSERT_FALSE(inputBroken_) << "input stopped arriving in an earlier case";
         hook_->attachDll(); // clears every target: each case starts with all services off
         geo_ = MeasureVictim();
         // Focus follows the pointer: put it on the victim and check that input arrives.
@@ -145,8 +162,11 @@ protected:
                 return false;
             },
             kEventTimeoutMs);
-        if (!seen)
-            ADD_FAILURE() << "the marker key F12 never arrived within " << kEventTimeoutMs << " ms after: " << what;
+        if (!seen) {
+            ADD_FAILURE() << "the marker key F12 never arrived within " << kEventTimeoutMs
+                          << " ms after: " << what;
+            inputBroken_ = true;
+        }
         return seen;
     }
 
@@ -180,23 +200,27 @@ protected:
 
     void ArmKeys(UINT startKey, UINT startShift, UINT startCtrl, UINT startAlt, UINT stopKey, UINT stopShift,
                  UINT stopCtrl, UINT stopAlt) {
-        hook_->attachKeyCapture(recorder_->Window(), startKey, startShift, startCtrl, startAlt, stopKey, stopShift,
-                                stopCtrl, stopAlt);
+        hook_->attachKeyCapture(recorder_->Window(), startKey, startShift, startCtrl, startAlt, stopKey,
+                                stopShift, stopCtrl, stopAlt);
     }
 
     static HookExports* hook_;
     static std::string* loadError_;
+    static std::string* victimError_;
     static Recorder* recorder_;
     static HANDLE victimProcess_;
     static HWND victim_;
+    static bool inputBroken_;
     Geometry geo_{};
 };
 
 HookExports* HookInput::hook_ = nullptr;
 std::string* HookInput::loadError_ = nullptr;
+std::string* HookInput::victimError_ = nullptr;
 Recorder* HookInput::recorder_ = nullptr;
 HANDLE HookInput::victimProcess_ = nullptr;
 HWND HookInput::victim_ = nullptr;
+bool HookInput::inputBroken_ = false;
 
 // --- key triggers -----------------------------------------------------------
 

@@ -13,7 +13,8 @@ constexpr char kBlockName[] = "VistrelHook";
 // name is already in use (then another process holds hook.dll).
 class NameTaken {
 public:
-    explicit NameTaken(HANDLE object) : object_(object), alreadyThere_(GetLastError() == ERROR_ALREADY_EXISTS) {}
+    explicit NameTaken(HANDLE object)
+        : object_(object), alreadyThere_(GetLastError() == ERROR_ALREADY_EXISTS) {}
     ~NameTaken() {
         if (object_)
             CloseHandle(object_);
@@ -39,8 +40,8 @@ TEST(HookLoad, RefusedWhenTheBlockCannotBeMappedForWriting) {
     // for writing does not.
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    HANDLE file = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     NameTaken readOnly(CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 100, kBlockName));
     CloseHandle(file);

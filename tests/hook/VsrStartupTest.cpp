@@ -49,7 +49,8 @@ Outcome StartAndWatch(const std::string& folder, bool stopAtWindow) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
+    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+                        &pi)) {
         ADD_FAILURE() << "cannot start " << exe << ", error " << GetLastError();
         return run;
     }
@@ -84,7 +85,8 @@ protected:
         GetTempPathA(MAX_PATH, temp);
         folder_ = std::string(temp) + "vistrel-startup-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(folder_.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\vsr.exe").c_str(), (folder_ + "\\vsr.exe").c_str(), FALSE))
+        ASSERT_TRUE(
+            CopyFileA((ProgramFolder() + "\\vsr.exe").c_str(), (folder_ + "\\vsr.exe").c_str(), FALSE))
             << "cannot copy vsr.exe from " << ProgramFolder();
     }
 
@@ -116,7 +118,8 @@ TEST_F(VsrStartup, WithHookDllBesideItShowsAWindow) {
     ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hook.dll").c_str(), (folder_ + "\\hook.dll").c_str(), FALSE));
     const Outcome run = StartAndWatch(folder_, true);
     EXPECT_FALSE(run.ended) << "vsr.exe with hook.dll ended by itself, exit code " << run.exitCode;
-    EXPECT_NE(run.firstWindow, "") << "vsr.exe with hook.dll showed no window within " << kStartTimeoutMs << " ms";
+    EXPECT_NE(run.firstWindow, "") << "vsr.exe with hook.dll showed no window within " << kStartTimeoutMs
+                                   << " ms";
 }
 
 } // namespace

@@ -77,8 +77,8 @@ int Victim(int argc, char** argv) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = "VistrelHookVictim";
     RegisterClassA(&wc);
-    HWND wnd = CreateWindowExA(0, wc.lpszClassName, "hook victim", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, x, y,
-                               w, h, nullptr, nullptr, instance, nullptr);
+    HWND wnd = CreateWindowExA(0, wc.lpszClassName, "hook victim", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, x,
+                               y, w, h, nullptr, nullptr, instance, nullptr);
     if (!wnd)
         return 3;
     // A child in the right half, to tell the window under the pointer apart.
@@ -118,9 +118,13 @@ bool SendOne(const char* event) {
         in.mi.dy = (y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
         in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     } else {
-        static const struct { const char* name; DWORD flags; } buttons[] = {
-            {"ld", MOUSEEVENTF_LEFTDOWN}, {"lu", MOUSEEVENTF_LEFTUP},
-            {"rd", MOUSEEVENTF_RIGHTDOWN}, {"ru", MOUSEEVENTF_RIGHTUP}};
+        static const struct {
+            const char* name;
+            DWORD flags;
+        } buttons[] = {{"ld", MOUSEEVENTF_LEFTDOWN},
+                       {"lu", MOUSEEVENTF_LEFTUP},
+                       {"rd", MOUSEEVENTF_RIGHTDOWN},
+                       {"ru", MOUSEEVENTF_RIGHTUP}};
         for (const auto& b : buttons)
             if (std::strcmp(event, b.name) == 0) {
                 in.type = INPUT_MOUSE;
