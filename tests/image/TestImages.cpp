@@ -30,7 +30,7 @@ void FillImage(CDibImage& image, int32_t width, int32_t height, int bits, Patter
     uint32_t run = 0, value = 0;
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
-            uint32_t v[3];
+            uint32_t v[3] = {0, 0, 0};
             switch (pattern) {
             case Pattern::Noise:
                 for (uint32_t& c : v) {
