@@ -12,8 +12,7 @@
 namespace win {
 
 // Common shape: one handle, a way to free it, move-only.
-template <typename Handle, typename Traits>
-class UniqueHandle {
+template <typename Handle, typename Traits> class UniqueHandle {
 public:
     UniqueHandle() = default;
     explicit UniqueHandle(Handle handle) : handle_(handle) {}
@@ -63,8 +62,7 @@ struct FileTraits {
 using OwnedDC = UniqueHandle<HDC, DeleteDcTraits>;
 
 // A bitmap, brush, pen, font, palette or region, freed with DeleteObject.
-template <typename T>
-using GdiObject = UniqueHandle<T, GdiObjectTraits>;
+template <typename T> using GdiObject = UniqueHandle<T, GdiObjectTraits>;
 
 // Global memory from GlobalAlloc, freed with GlobalFree unless released.
 using GlobalMemory = UniqueHandle<HGLOBAL, GlobalTraits>;
@@ -76,8 +74,7 @@ using RegKey = UniqueHandle<HKEY, RegKeyTraits>;
 class File : public UniqueHandle<HANDLE, FileTraits> {
 public:
     File() = default;
-    explicit File(HANDLE handle)
-        : UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    explicit File(HANDLE handle) : UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
 };
 
 // A window's device context (GetDC), given back with ReleaseDC.
@@ -90,8 +87,7 @@ public:
     }
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
-    WindowDC(WindowDC&& other) noexcept
-        : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
+    WindowDC(WindowDC&& other) noexcept : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
     WindowDC& operator=(WindowDC&&) = delete;
 
     HDC get() const { return dc_; }
@@ -145,8 +141,7 @@ private:
 };
 
 // A COM interface pointer holding one reference.
-template <typename T>
-class ComPtr {
+template <typename T> class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() { reset(); }

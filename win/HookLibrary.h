@@ -17,8 +17,7 @@ public:
     static FARPROC Find(const char* name);
 
     // Calls the export `name` with `args`; false when it is missing.
-    template <typename... Args>
-    static bool Call(const char* name, Args... args) {
+    template <typename... Args> static bool Call(const char* name, Args... args) {
         FARPROC proc = Find(name);
         if (!proc)
             return false;

@@ -20,6 +20,8 @@ bool InUnsignedRange(int value, unsigned min, unsigned max);
 std::string UnsignedRangePrompt(unsigned min, unsigned max);
 
 // The prompt for a field that holds no integer at all.
-inline const char* IntegerPrompt() { return "Please enter an integer."; }
+inline const char* IntegerPrompt() {
+    return "Please enter an integer.";
+}
 
 } // namespace win

@@ -1,0 +1,5 @@
+#include "app/Execute.h"
+
+bool CToExecute::StoreWithPreview(HWND, BitmapHolder& bitmap, int) {
+    return Store(bitmap);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// The executors of one capture session: a source (what), a trigger (when)
+// and an output (where). The selected pages build them on Capture; the main
+// window owns them for the session and deletes them through these bases.
+
+#include "win/Handles.h"
+
+#include <windows.h>
+
+#include <string>
+
+class SettingsStore;
+class CWizardContainerDlg;
+
+// The captured image of one capture step: a display-compatible bitmap.
+using BitmapHolder = win::GdiObject<HBITMAP>;
+
+class CWhatExecute {
+public:
+    CWhatExecute(SettingsStore& settings, int captureMouse)
+        : settings(settings), captureMouse(captureMouse) {}
+    // Grabs one image into `bitmap` and reports the screen rectangle it shows;
+    // false when this call produced no image.
+    virtual bool Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) = 0;
+    virtual ~CWhatExecute() = default;
+    virtual int Begin(CWizardContainerDlg*) { return 0; }
+    // One sentence saying what this source captures.
+    virtual void Describe(std::string& text) = 0;
+    virtual void End() {}
+
+protected:
+    SettingsStore& settings;
+    int captureMouse;
+};
+
+class CHowExecute {
+public:
+    // `mainWindow` receives the trigger's capture and end-of-session messages.
+    CHowExecute(SettingsStore& settings, HWND mainWindow) : settings(settings), mainWindow(mainWindow) {}
+    virtual int AfterCapture(CWizardContainerDlg* waitingWindow, CWhatExecute* source) = 0;
+    virtual int Begin(CWizardContainerDlg* waitingWindow, CWhatExecute* source) = 0;
+    virtual int End() { return 1; }
+    virtual ~CHowExecute() = default;
+
+protected:
+    SettingsStore& settings;
+    HWND mainWindow;
+};
+
+class CToExecute {
+public:
+    explicit CToExecute(SettingsStore& settings) : settings(settings) {}
+    // True when the image was stored.
+    virtual bool Store(BitmapHolder& bitmap) = 0;
+    // Stores the image, after the user accepted it when `preview` is on.
+    virtual bool StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview);
+    virtual ~CToExecute() = default;
+    virtual bool Finish(HWND, int) { return true; }
+
+protected:
+    SettingsStore& settings;
+};

@@ -1,0 +1,20 @@
+#include "capture/ActiveWindowSource.h"
+
+#include "resources/resource.h"
+#include "settings/SettingsStore.h"
+
+CActiveWindowDlg::CActiveWindowDlg(SettingsStore& settings)
+    : CWhatSelectDlg(IDD_ACTIVE_WINDOW, IDS_CAPTURE_ACTIVE_WINDOW, settings) {
+    if (wasLastSelection())
+        clientCapture = settings.ReadNumber(IDS_CLIENT_CAPTURE);
+}
+
+void CActiveWindowDlg::Exchange(win::DataExchange& exchange) {
+    exchange.Check(IDC_CLIENT_CAPTURE, clientCapture);
+}
+
+std::unique_ptr<CWhatExecute> CActiveWindowDlg::CreateExecute(int) {
+    settings.WriteNumber(IDS_CLIENT_CAPTURE, clientCapture);
+    WriteLastSelection();
+    return nullptr;
+}

@@ -1,0 +1,11 @@
+#include "output/ClipboardOutput.h"
+
+#include "resources/resource.h"
+
+CClipboardDlg::CClipboardDlg(SettingsStore& settings)
+    : CToSelectDlg(IDD_CLIPBOARD, IDS_SAVE_TO_CLIPBOARD, settings) {}
+
+std::unique_ptr<CToExecute> CClipboardDlg::CreateExecute() {
+    WriteLastSelection();
+    return nullptr;
+}

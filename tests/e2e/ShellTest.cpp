@@ -1,0 +1,311 @@
+// The main window as a user meets it: started as vsr.exe in a Wine prefix and
+// driven from outside with window messages, the registry and the screen.
+
+#include "tests/e2e/VsrDriver.h"
+
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+const std::vector<std::string> kWhatTexts = {
+    "Capture the whole screen",
+    "Capture the active window",
+    "Capture selected area",
+    "Capture a button or a menu or a window pane or ...",
+};
+const std::vector<std::string> kHowTexts = {
+    "Capture after pressing a key",
+    "Capture immediately after clicking on the \"Capture\" button",
+    "Capture after a number of seconds",
+};
+const std::vector<std::string> kToTexts = {
+    "Save result as bitmap", "Save result to clipboard", "Save result as animated GIF",
+    "Save result as GIF",    "Save result as JPEG",      "Save result as PNG",
+};
+
+const int kPlaceholders[3] = {IDC_STEP1, IDC_STEP2, IDC_STEP3};
+
+// Starts the program in `workDir` and waits for its main window.
+class Running {
+public:
+    explicit Running(const std::string& workDir = BinDir()) {
+        started = process.Start(workDir);
+        if (started)
+            window = process.WaitMainWindow();
+    }
+    VsrProcess process;
+    bool started = false;
+    HWND window = nullptr;
+};
+
+#define ASSERT_RUNNING(app)                                                                                  \
+    ASSERT_TRUE((app).started) << "vsr.exe could not be started from " << BinDir();                          \
+    ASSERT_NE((app).window, nullptr) << "the main window did not appear within 15 s"
+
+// Pixel offset of a page below its list, worked out on our own copy of the
+// main window's template (same font, same dialog units).
+int PageOffsetPixels(int dialogUnits) {
+    HWND copy = CreateDialogParamA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    RECT rect = {0, 0, 0, dialogUnits};
+    MapDialogRect(copy, &rect);
+    DestroyWindow(copy);
+    return rect.bottom;
+}
+
+// The visible page that lies right under the list `listId`.
+HWND PageUnder(HWND main, int listId, int offsetUnits) {
+    RECT list = RectInParent(GetDlgItem(main, listId), main);
+    int y = list.bottom + PageOffsetPixels(offsetUnits);
+    for (const ChildPage& page : VisibleChildDialogs(main))
+        if (page.rect.left == list.left && page.rect.top == y)
+            return page.window;
+    return nullptr;
+}
+
+RECT ScreenRect(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// Pixels around the step pictures' placeholders that are not dialog background.
+int PicturePixels(HWND main) {
+    // Let the first paint finish.
+    Sleep(500);
+    Screenshot shot = TakeScreenshot();
+    uint32_t background = SystemColour(COLOR_BTNFACE);
+    int count = 0;
+    for (int id : kPlaceholders)
+        count += shot.CountDifferent(ScreenRect(GetDlgItem(main, id)), background);
+    return count;
+}
+
+} // namespace
+
+TEST(Shell, FirstRunShowsEntryZeroDefaultOptionsVersionCaptionAndCreatesKey) {
+    ASSERT_TRUE(settings::DeleteKey());
+    Running app;
+    ASSERT_RUNNING(app);
+    EXPECT_EQ(WindowText(app.window), "Vistrel 1.2.1");
+    EXPECT_TRUE(settings::KeyExists()) << "the settings key was not created at start-up";
+
+    EXPECT_EQ(ComboTexts(GetDlgItem(app.window, IDC_WHAT_LIST)), kWhatTexts);
+    EXPECT_EQ(ComboTexts(GetDlgItem(app.window, IDC_HOW_LIST)), kHowTexts);
+    EXPECT_EQ(ComboTexts(GetDlgItem(app.window, IDC_TO_LIST)), kToTexts);
+    for (int list : {IDC_WHAT_LIST, IDC_HOW_LIST, IDC_TO_LIST})
+        EXPECT_EQ(ComboSelection(GetDlgItem(app.window, list)), 0) << "list " << list;
+
+    EXPECT_FALSE(IsChecked(app.window, IDC_HIDE));
+    EXPECT_FALSE(IsChecked(app.window, IDC_MOUSE));
+    EXPECT_TRUE(IsChecked(app.window, IDC_PREVIEW));
+    EXPECT_TRUE(IsChecked(app.window, IDC_SOUND));
+
+    // One page under each list, and nothing else shown.
+    EXPECT_EQ(VisibleChildDialogs(app.window).size(), 3u);
+    EXPECT_NE(PageUnder(app.window, IDC_WHAT_LIST, 31), nullptr);
+    EXPECT_NE(PageUnder(app.window, IDC_HOW_LIST, 3), nullptr);
+    EXPECT_NE(PageUnder(app.window, IDC_TO_LIST, 3), nullptr);
+
+    // Started beside img\: the pictures are drawn and their placeholders hidden.
+    EXPECT_GT(PicturePixels(app.window), 30) << "no step pictures on the screen";
+    for (int id : kPlaceholders)
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(app.window, id))) << "placeholder " << id << " still shown";
+
+    EXPECT_TRUE(app.process.Close()) << "vsr.exe did not end after Cancel";
+}
+
+TEST(Shell, SelectingAnEntrySwapsOnlyThatListsPageInPlace) {
+    ASSERT_TRUE(settings::DeleteKey());
+    Running app;
+    ASSERT_RUNNING(app);
+    struct List {
+        int id;
+        int offset;
+        size_t entries;
+    };
+    const List lists[] = {{IDC_WHAT_LIST, 31, 4}, {IDC_HOW_LIST, 3, 3}, {IDC_TO_LIST, 3, 6}};
+    for (const List& list : lists) {
+        std::vector<HWND> seen = {PageUnder(app.window, list.id, list.offset)};
+        ASSERT_NE(seen[0], nullptr);
+        for (size_t entry = 1; entry <= list.entries; ++entry) {
+            int index = static_cast<int>(entry % list.entries); // ends back at entry 0
+            std::vector<ChildPage> before = VisibleChildDialogs(app.window);
+            HWND previous = PageUnder(app.window, list.id, list.offset);
+            ASSERT_TRUE(SelectComboEntry(app.window, list.id, index)) << "list " << list.id;
+            HWND shown = PageUnder(app.window, list.id, list.offset);
+            ASSERT_NE(shown, nullptr)
+                << "no page at its place after choosing entry " << index << " of list " << list.id;
+            EXPECT_NE(shown, previous) << "entry " << index << " of list " << list.id;
+            EXPECT_FALSE(IsWindowVisible(previous)) << "previous page still shown, list " << list.id;
+            std::vector<ChildPage> after = VisibleChildDialogs(app.window);
+            ASSERT_EQ(after.size(), 3u);
+            for (const ChildPage& page : before) {
+                if (page.window != previous) {
+                    EXPECT_TRUE(IsWindowVisible(page.window)) << "a page of another list was hidden";
+                }
+            }
+            if (index != 0)
+                seen.push_back(shown);
+            else
+                EXPECT_EQ(shown, seen[0]) << "entry 0 brought another page";
+        }
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end())
+            << "two entries share a page, list " << list.id;
+    }
+    // Pages keep their controls: the active-window page holds its check box.
+    ASSERT_TRUE(SelectComboEntry(app.window, IDC_WHAT_LIST, 1));
+    EXPECT_NE(GetDlgItem(PageUnder(app.window, IDC_WHAT_LIST, 31), IDC_CLIENT_CAPTURE), nullptr);
+    EXPECT_TRUE(app.process.Close());
+}
+
+TEST(Shell, StoredSelectionsAndOptionsComeBack) {
+    ASSERT_TRUE(settings::DeleteKey());
+    // Entry 0's own text still selects entry 0, although the search starts after it.
+    ASSERT_TRUE(settings::WriteText("lastWhatSelection", kWhatTexts[0]));
+    ASSERT_TRUE(settings::WriteText("lastHowSelection", kHowTexts[2]));
+    ASSERT_TRUE(settings::WriteText("lastToSelection", "Save result somewhere else"));
+    ASSERT_TRUE(settings::WriteNumber("mouse", 1));
+    ASSERT_TRUE(settings::WriteNumber("hide", 1));
+    ASSERT_TRUE(settings::WriteNumber("preview", 0));
+    ASSERT_TRUE(settings::WriteNumber("sound", 0));
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        EXPECT_EQ(ComboSelection(GetDlgItem(app.window, IDC_WHAT_LIST)), 0);
+        EXPECT_EQ(ComboSelection(GetDlgItem(app.window, IDC_HOW_LIST)), 2);
+        EXPECT_EQ(ComboSelection(GetDlgItem(app.window, IDC_TO_LIST)), 0)
+            << "an unknown text must leave entry 0";
+        EXPECT_TRUE(IsChecked(app.window, IDC_MOUSE));
+        EXPECT_TRUE(IsChecked(app.window, IDC_HIDE));
+        EXPECT_FALSE(IsChecked(app.window, IDC_PREVIEW));
+        EXPECT_FALSE(IsChecked(app.window, IDC_SOUND));
+        EXPECT_TRUE(app.process.Close());
+    }
+    // Strange stored options: mouse and hide show unchecked, missing preview and sound mean on.
+    ASSERT_TRUE(settings::DeleteKey());
+    ASSERT_TRUE(settings::WriteText("lastWhatSelection", kWhatTexts[3]));
+    ASSERT_TRUE(settings::WriteNumber("mouse", 0xFFFFFFFF));
+    ASSERT_TRUE(settings::WriteNumber("hide", 7));
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        EXPECT_EQ(ComboSelection(GetDlgItem(app.window, IDC_WHAT_LIST)), 3);
+        EXPECT_FALSE(IsChecked(app.window, IDC_MOUSE));
+        EXPECT_FALSE(IsChecked(app.window, IDC_HIDE));
+        EXPECT_TRUE(IsChecked(app.window, IDC_PREVIEW));
+        EXPECT_TRUE(IsChecked(app.window, IDC_SOUND));
+        EXPECT_TRUE(app.process.Close());
+    }
+}
+
+TEST(Shell, CaptureSavesSelectionsAndOptionsThatSurviveARestart) {
+    ASSERT_TRUE(settings::DeleteKey());
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        ASSERT_TRUE(SelectComboEntry(app.window, IDC_WHAT_LIST, 2));
+        ASSERT_TRUE(SelectComboEntry(app.window, IDC_HOW_LIST, 1));
+        ASSERT_TRUE(SelectComboEntry(app.window, IDC_TO_LIST, 1));
+        SetChecked(app.window, IDC_MOUSE, true);
+        SetChecked(app.window, IDC_PREVIEW, false);
+        ASSERT_TRUE(PressButton(app.window, IDOK)) << "Capture did not return";
+
+        EXPECT_EQ(settings::ReadText("lastWhatSelection"), kWhatTexts[2]);
+        EXPECT_EQ(settings::ReadText("lastHowSelection"), kHowTexts[1]);
+        EXPECT_EQ(settings::ReadText("lastToSelection"), kToTexts[1]);
+        EXPECT_EQ(settings::ReadNumber("mouse"), 1u);
+        EXPECT_EQ(settings::ReadNumber("hide"), 0u);
+        EXPECT_EQ(settings::ReadNumber("preview"), 0u);
+        EXPECT_EQ(settings::ReadNumber("sound"), 1u);
+        EXPECT_TRUE(app.process.Close());
+    }
+    Running again;
+    ASSERT_RUNNING(again);
+    EXPECT_EQ(ComboSelection(GetDlgItem(again.window, IDC_WHAT_LIST)), 2);
+    EXPECT_EQ(ComboSelection(GetDlgItem(again.window, IDC_HOW_LIST)), 1);
+    EXPECT_EQ(ComboSelection(GetDlgItem(again.window, IDC_TO_LIST)), 1);
+    EXPECT_TRUE(IsChecked(again.window, IDC_MOUSE));
+    EXPECT_FALSE(IsChecked(again.window, IDC_HIDE));
+    EXPECT_FALSE(IsChecked(again.window, IDC_PREVIEW));
+    EXPECT_TRUE(IsChecked(again.window, IDC_SOUND));
+    EXPECT_TRUE(again.process.Close());
+}
+
+TEST(Shell, ActiveWindowPageRestoresItsValueOnlyAsLastSelection) {
+    ASSERT_TRUE(settings::DeleteKey());
+    ASSERT_TRUE(settings::WriteNumber("clientCapture", 1));
+    // The list finds its entry whatever the case, but the page wants its exact name.
+    ASSERT_TRUE(settings::WriteText("lastWhatSelection", "capture the active window"));
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        ASSERT_EQ(ComboSelection(GetDlgItem(app.window, IDC_WHAT_LIST)), 1);
+        HWND page = PageUnder(app.window, IDC_WHAT_LIST, 31);
+        ASSERT_NE(page, nullptr);
+        EXPECT_FALSE(IsChecked(page, IDC_CLIENT_CAPTURE))
+            << "restored although the stored name differs in case";
+        EXPECT_TRUE(app.process.Close());
+    }
+    ASSERT_TRUE(settings::WriteText("lastWhatSelection", kWhatTexts[1]));
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        ASSERT_EQ(ComboSelection(GetDlgItem(app.window, IDC_WHAT_LIST)), 1);
+        HWND page = PageUnder(app.window, IDC_WHAT_LIST, 31);
+        ASSERT_NE(page, nullptr);
+        EXPECT_TRUE(IsChecked(page, IDC_CLIENT_CAPTURE));
+        // Unticked and captured: the page writes its value and its name.
+        SetChecked(page, IDC_CLIENT_CAPTURE, false);
+        ASSERT_TRUE(PressButton(app.window, IDOK));
+        EXPECT_EQ(settings::ReadNumber("clientCapture"), 0u);
+        EXPECT_EQ(settings::ReadText("lastWhatSelection"), kWhatTexts[1]);
+        EXPECT_TRUE(app.process.Close());
+    }
+}
+
+TEST(Shell, StartedElsewhereReportsEachMissingPictureOnce) {
+    TempFolder elsewhere;
+    VsrProcess process;
+    ASSERT_TRUE(process.Start(elsewhere.path()));
+    for (const char* name : {"img\\STEP1.GIF", "img\\STEP2.GIF", "img\\STEP3.GIF"}) {
+        std::optional<MessageBoxSeen> box = WaitMessageBox(process.pid(), "Error opening file: ", 15000);
+        ASSERT_TRUE(box) << "no error box for " << name;
+        EXPECT_EQ(box->caption, std::string("Error opening file: ") + name);
+        EXPECT_FALSE(box->text.empty()) << "the box should carry the system's reason";
+        CloseMessageBox(box->window);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
+    }
+    HWND main = process.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    // Later paints show no box and no picture.
+    for (int i = 0; i < 3; ++i) {
+        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        EXPECT_FALSE(WaitMessageBox(process.pid(), "Error opening file: ", 700)) << "a box on a later paint";
+    }
+    EXPECT_EQ(PicturePixels(main), 0) << "something drawn where no picture could be loaded";
+    EXPECT_TRUE(process.Close());
+}
+
+TEST(Shell, WithoutTheHookLibraryNoWindowAppears) {
+    TempFolder alone;
+    std::string copy = alone.path() + "\\vsr.exe";
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\vsr.exe").c_str(), copy.c_str(), FALSE));
+    VsrProcess process;
+    ASSERT_TRUE(process.Start(alone.path(), copy));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(process.WaitExit(15000, &exitCode)) << "vsr.exe kept running without hook.dll";
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(TopLevelWindows(process.pid()).empty());
+}
