@@ -31,12 +31,15 @@ std::future<std::optional<e2e::MessageBoxSeen>> AnswerNextBox(const std::string&
     });
 }
 
-// A visible top-level window for the pages to live in.
+// A visible top-level window for the pages to live in. Shown without
+// activation: Wine takes seconds to destroy an active window when there is
+// no window manager.
 class Host {
 public:
     Host() {
-        window = CreateWindowExA(0, "STATIC", "Vistrel test host", WS_POPUP | WS_VISIBLE, 0, 0, 500, 300,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(0, "STATIC", "Vistrel test host", WS_POPUP, 0, 0, 500, 300, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
     }
     ~Host() { DestroyWindow(window); }
     HWND window;
