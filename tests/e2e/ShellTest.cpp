@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ocidl.h>
+#include <olectl.h>
 
 #include <string>
 #include <vector>
@@ -91,6 +93,84 @@ int PicturePixels(HWND main) {
     return count;
 }
 
+// Step picture `n` as Wine's own picture loader draws it on the dialog
+// background: the pixels the main window should show.
+struct PictureImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+bool RenderStepPicture(int n, PictureImage& image) {
+    std::string path = BinDir() + "\\img\\STEP" + std::to_string(n) + ".GIF";
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD size = GetFileSize(file, nullptr), got = 0;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    ReadFile(file, GlobalLock(memory), size, &got, nullptr);
+    GlobalUnlock(memory);
+    CloseHandle(file);
+    IStream* stream = nullptr;
+    IPicture* picture = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream)))
+        return false;
+    HRESULT loaded = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                    reinterpret_cast<void**>(&picture));
+    stream->Release();
+    if (FAILED(loaded))
+        return false;
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    picture->get_Width(&hmWidth);
+    picture->get_Height(&hmHeight);
+    HDC screen = GetDC(nullptr);
+    image.width = MulDiv(hmWidth, GetDeviceCaps(screen, LOGPIXELSX), 2540);
+    image.height = MulDiv(hmHeight, GetDeviceCaps(screen, LOGPIXELSY), 2540);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    uint32_t* bits = nullptr;
+    HBITMAP section =
+        CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, section);
+    std::fill(bits, bits + image.width * image.height, SystemColour(COLOR_BTNFACE));
+    picture->Render(dc, 0, 0, image.width, image.height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+    GdiFlush();
+    image.pixels.assign(bits, bits + image.width * image.height);
+    for (uint32_t& pixel : image.pixels)
+        pixel &= 0x00FFFFFF;
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(section);
+    ReleaseDC(nullptr, screen);
+    picture->Release();
+    return true;
+}
+
+// Each step picture must be on the screen, centred on its placeholder.
+void ExpectStepPicturesDrawn(HWND main) {
+    Sleep(500);
+    Screenshot shot = TakeScreenshot();
+    for (int n = 1; n <= 3; ++n) {
+        PictureImage image;
+        ASSERT_TRUE(RenderStepPicture(n, image)) << "img\\STEP" << n << ".GIF beside the program";
+        RECT place = ScreenRect(GetDlgItem(main, kPlaceholders[n - 1]));
+        int left = place.left + (place.right - place.left - image.width) / 2;
+        int top = place.top + (place.bottom - place.top - image.height) / 2;
+        int wrong = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x)
+                if (shot.at(left + x, top + y) != image.pixels[static_cast<size_t>(y) * image.width + x])
+                    ++wrong;
+        EXPECT_EQ(wrong, 0) << "step picture " << n << " is not drawn centred on its placeholder";
+    }
+}
+
 } // namespace
 
 TEST(Shell, FirstRunShowsEntryZeroDefaultOptionsVersionCaptionAndCreatesKey) {
@@ -118,7 +198,7 @@ TEST(Shell, FirstRunShowsEntryZeroDefaultOptionsVersionCaptionAndCreatesKey) {
     EXPECT_NE(PageUnder(app.window, IDC_TO_LIST, 3), nullptr);
 
     // Started beside img\: the pictures are drawn and their placeholders hidden.
-    EXPECT_GT(PicturePixels(app.window), 30) << "no step pictures on the screen";
+    ExpectStepPicturesDrawn(app.window);
     for (int id : kPlaceholders)
         EXPECT_FALSE(IsWindowVisible(GetDlgItem(app.window, id))) << "placeholder " << id << " still shown";
 
@@ -271,7 +351,9 @@ TEST(Shell, ActiveWindowPageRestoresItsValueOnlyAsLastSelection) {
         ASSERT_TRUE(PressButton(app.window, IDOK));
         EXPECT_EQ(settings::ReadNumber("clientCapture"), 0u);
         EXPECT_EQ(settings::ReadText("lastWhatSelection"), kWhatTexts[1]);
-        EXPECT_TRUE(app.process.Close());
+        // The close box ends the program like Cancel.
+        PostMessageA(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(app.process.WaitExit(10000)) << "the close box did not end the program";
     }
 }
 
