@@ -35,7 +35,9 @@ bool CStdioStream::Seek(long offset, int origin) {
     return stream_ ? std::fseek(stream_, offset, origin) == 0 : false;
 }
 
-long CStdioStream::Tell() { return stream_ ? std::ftell(stream_) : 0; }
+long CStdioStream::Tell() {
+    return stream_ ? std::ftell(stream_) : 0;
+}
 
 long CStdioStream::Size() {
     if (!stream_) {
@@ -48,17 +50,25 @@ long CStdioStream::Size() {
     return size;
 }
 
-bool CStdioStream::Flush() { return stream_ ? std::fflush(stream_) == 0 : false; }
+bool CStdioStream::Flush() {
+    return stream_ ? std::fflush(stream_) == 0 : false;
+}
 
-bool CStdioStream::AtEnd() { return stream_ ? std::feof(stream_) != 0 : true; }
+bool CStdioStream::AtEnd() {
+    return stream_ ? std::feof(stream_) != 0 : true;
+}
 
-long CStdioStream::HasError() { return stream_ ? std::ferror(stream_) : -1; }
+long CStdioStream::HasError() {
+    return stream_ ? std::ferror(stream_) : -1;
+}
 
 bool CStdioStream::PutByte(unsigned char byte) {
     return stream_ ? std::fputc(byte, stream_) == byte : false;
 }
 
-long CStdioStream::GetByte() { return stream_ ? std::fgetc(stream_) : -1; }
+long CStdioStream::GetByte() {
+    return stream_ ? std::fgetc(stream_) : -1;
+}
 
 size_t CMemoryStream::Read(void* buffer, size_t size, size_t count) {
     if (size == 0) {
@@ -111,6 +121,8 @@ bool CMemoryStream::Seek(long offset, int origin) {
     return true;
 }
 
-long CMemoryStream::GetByte() { return pos_ < data_.size() ? data_[pos_++] : -1; }
+long CMemoryStream::GetByte() {
+    return pos_ < data_.size() ? data_[pos_++] : -1;
+}
 
 } // namespace vistrel

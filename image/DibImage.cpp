@@ -31,7 +31,9 @@ CDibImage::CDibImage(uint32_t imageType) {
     SetYDpi(72);
 }
 
-CDibImage::~CDibImage() { FreeDib(); }
+CDibImage::~CDibImage() {
+    FreeDib();
+}
 
 void CDibImage::FreeDib() {
     if (dib_ && !info_.borrowedFrom) {

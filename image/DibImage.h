@@ -70,12 +70,24 @@ public:
     // A whole BMP file in memory: the 14-byte file header, then a packed DIB.
     bool ImportBmpFile(const void* data, size_t size);
 
-    void SetFrameDelay(uint32_t hundredths) { info_.frameDelay = hundredths; }
-    void SetGifCompression(uint32_t mode) { info_.gifCompression = mode; }
-    void SetJpegQuality(uint8_t quality) { info_.jpegQuality = quality; }
-    void SetTransparentIndex(int32_t index) { info_.transparentIndex = index; }
-    void SetTransparentColour(RgbQuad colour) { info_.transparentColour = colour; }
-    void SetAlphaPaletteEnabled(bool enabled) { info_.alphaPaletteEnabled = enabled; }
+    void SetFrameDelay(uint32_t hundredths) {
+        info_.frameDelay = hundredths;
+    }
+    void SetGifCompression(uint32_t mode) {
+        info_.gifCompression = mode;
+    }
+    void SetJpegQuality(uint8_t quality) {
+        info_.jpegQuality = quality;
+    }
+    void SetTransparentIndex(int32_t index) {
+        info_.transparentIndex = index;
+    }
+    void SetTransparentColour(RgbQuad colour) {
+        info_.transparentColour = colour;
+    }
+    void SetAlphaPaletteEnabled(bool enabled) {
+        info_.alphaPaletteEnabled = enabled;
+    }
     void SetOffset(int32_t x, int32_t y) {
         info_.xOffset = x;
         info_.yOffset = y;
@@ -85,7 +97,9 @@ public:
 
     bool SaveToFile(const char* path, uint32_t format);
     bool Encode(CByteStream* file, uint32_t format);
-    const char* LastError() const { return info_.lastError; }
+    const char* LastError() const {
+        return info_.lastError;
+    }
 
     uint8_t* AllocateDib(int32_t width, int32_t height, int bitsPerPixel, uint32_t imageType);
     void BorrowFrom(CDibImage* source);
@@ -97,27 +111,51 @@ public:
     void SetPaletteEntry(uint32_t index, RgbQuad colour);
     uint8_t NearestPaletteIndex(RgbQuad colour) const;
     bool IsGreyscale() const;
-    int ColourType() const { return header_.biBitCount <= 8 ? 1 : 2; }
+    int ColourType() const {
+        return header_.biBitCount <= 8 ? 1 : 2;
+    }
     void SwapIndex(uint8_t a, uint8_t b);
 
-    bool HasPixels() const { return dib_ != nullptr; }
-    int32_t Width() const { return dib_ ? header_.biWidth : 0; }
-    int32_t Height() const { return dib_ ? header_.biHeight : 0; }
-    int BitsPerPixel() const { return header_.biBitCount; }
-    uint32_t ColourCount() const { return header_.biClrUsed; }
-    uint32_t RowStride() const { return info_.rowStride; }
+    bool HasPixels() const {
+        return dib_ != nullptr;
+    }
+    int32_t Width() const {
+        return dib_ ? header_.biWidth : 0;
+    }
+    int32_t Height() const {
+        return dib_ ? header_.biHeight : 0;
+    }
+    int BitsPerPixel() const {
+        return header_.biBitCount;
+    }
+    uint32_t ColourCount() const {
+        return header_.biClrUsed;
+    }
+    uint32_t RowStride() const {
+        return info_.rowStride;
+    }
     // Row `y` of the bottom-up storage (0 is the bottom row).
-    uint8_t* Row(int32_t y) const { return info_.pixels + static_cast<size_t>(y) * info_.rowStride; }
-    const BitmapInfoHeader& Header() const { return header_; }
-    const ImageInfo& Info() const { return info_; }
+    uint8_t* Row(int32_t y) const {
+        return info_.pixels + static_cast<size_t>(y) * info_.rowStride;
+    }
+    const BitmapInfoHeader& Header() const {
+        return header_;
+    }
+    const ImageInfo& Info() const {
+        return info_;
+    }
     // The packed DIB: header, colour table, rows.
-    const uint8_t* DibBlock() const { return dib_; }
+    const uint8_t* DibBlock() const {
+        return dib_;
+    }
     size_t DibBlockSize() const;
 
 protected:
     void SetErrorText(const char* text);
     void FreeDib();
-    RgbQuad* ColourTable() const { return reinterpret_cast<RgbQuad*>(dib_ + kBitmapInfoHeaderSize); }
+    RgbQuad* ColourTable() const {
+        return reinterpret_cast<RgbQuad*>(dib_ + kBitmapInfoHeaderSize);
+    }
 
     uint8_t* dib_ = nullptr;
     BitmapInfoHeader header_;

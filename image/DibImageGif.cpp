@@ -33,13 +33,17 @@ void PutColourTable(CByteStream* file, const CDibImage& image) {
 }
 
 // An empty container has no depth; it is written like a 1-bit image.
-int GifDepth(const CDibImage& image) { return image.BitsPerPixel() > 0 ? image.BitsPerPixel() : 1; }
+int GifDepth(const CDibImage& image) {
+    return image.BitsPerPixel() > 0 ? image.BitsPerPixel() : 1;
+}
 
 } // namespace
 
 CDibImageGif::CDibImageGif() : CDibImage(FormatGif) {}
 
-void CDibImageGif::SetComment(const char* text) { std::snprintf(comment_, sizeof comment_, "%s", text); }
+void CDibImageGif::SetComment(const char* text) {
+    std::snprintf(comment_, sizeof comment_, "%s", text);
+}
 
 // The file format holds 16-bit sizes and offsets; larger values would be cut
 // and give a file that no longer matches its raster.

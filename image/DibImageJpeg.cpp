@@ -93,8 +93,8 @@ bool CDibImageJpeg::EncodeJpeg(CByteStream* file) {
     dest->pub.empty_output_buffer = EmptyOutputBuffer;
     dest->pub.term_destination = TermDestination;
     dest->file = file;
-    dest->buffer = static_cast<JOCTET*>(
-        (*cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_PERMANENT, kOutputBufferSize));
+    dest->buffer = static_cast<JOCTET*>((*cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                                  JPOOL_PERMANENT, kOutputBufferSize));
     cinfo.dest = &dest->pub;
 
     const int32_t width = Width();

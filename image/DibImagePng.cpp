@@ -82,7 +82,8 @@ bool CDibImagePng::EncodePng(CByteStream* file) {
         png_byte opacity[256];
         int opacityCount = 0;
         // An index outside the palette names no colour and is not written.
-        if (info_.transparentIndex >= 0 && static_cast<uint32_t>(info_.transparentIndex) < header_.biClrUsed) {
+        if (info_.transparentIndex >= 0 &&
+            static_cast<uint32_t>(info_.transparentIndex) < header_.biClrUsed) {
             opacity[0] = 0;
             opacityCount = 1;
             if (info_.transparentIndex != 0) {

@@ -26,7 +26,8 @@ private:
 
 class GlobalLockGuard {
 public:
-    explicit GlobalLockGuard(HGLOBAL handle) : handle_(handle), data_(handle ? GlobalLock(handle) : nullptr) {}
+    explicit GlobalLockGuard(HGLOBAL handle)
+        : handle_(handle), data_(handle ? GlobalLock(handle) : nullptr) {}
     ~GlobalLockGuard() {
         if (data_) {
             GlobalUnlock(handle_);

@@ -53,8 +53,7 @@ bool CDibImage::ImportPackedDib(const void* data, size_t size, size_t pixelOffse
     BitmapInfoHeader in;
     std::memcpy(&in, src, sizeof in);
     // Longer headers (V4, V5) keep the first 40 bytes' meaning.
-    if (in.biSize < kBitmapInfoHeaderSize || in.biSize > size || in.biWidth < 0 ||
-        in.biHeight == INT32_MIN) {
+    if (in.biSize < kBitmapInfoHeaderSize || in.biSize > size || in.biWidth < 0 || in.biHeight == INT32_MIN) {
         SetErrorText("DIB header inconsistent");
         return false;
     }

@@ -15,8 +15,9 @@ public:
           maxCode_((1 << initBits) - 1), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1) {}
 
     void Output(int code) {
-        accumulator_ = bits_ > 0 ? (accumulator_ & ((1u << bits_) - 1)) | (static_cast<uint32_t>(code) << bits_)
-                                 : static_cast<uint32_t>(code);
+        accumulator_ = bits_ > 0
+                           ? (accumulator_ & ((1u << bits_) - 1)) | (static_cast<uint32_t>(code) << bits_)
+                           : static_cast<uint32_t>(code);
         bits_ += width_;
         while (bits_ >= 8) {
             Put(static_cast<uint8_t>(accumulator_));

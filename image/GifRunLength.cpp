@@ -30,32 +30,30 @@ unsigned IntegerSqrt(unsigned x) {
 
 // The smallest k with k(k + 1) >= 2r, for the short runs that dominate.
 constexpr unsigned kSmallRuns = 4096;
-const uint8_t* SmallTriangle() {
-    static const struct Table {
-        uint8_t k[kSmallRuns];
-        Table() {
-            unsigned n = 0;
-            for (unsigned r = 0; r < kSmallRuns; ++r) {
-                while (n * (n + 1) < 2 * r) {
-                    ++n;
-                }
-                k[r] = static_cast<uint8_t>(n);
+struct SmallTriangleTable {
+    uint8_t k[kSmallRuns];
+    constexpr SmallTriangleTable() : k() {
+        unsigned n = 0;
+        for (unsigned r = 0; r < kSmallRuns; ++r) {
+            while (n * (n + 1) < 2 * r) {
+                ++n;
             }
+            k[r] = static_cast<uint8_t>(n);
         }
-    } table;
-    return table.k;
-}
+    }
+};
+constexpr SmallTriangleTable kSmallTriangle{};
 
 // Codes needed to send a run of `count` as triangles of at most `codes` codes.
 unsigned TriangleCost(unsigned long long count, unsigned codes) {
-    if (count < kSmallRuns && static_cast<unsigned long long>(codes) * (codes + 1) / 2 > count) {
-        return SmallTriangle()[count];
+    if (count<kSmallRuns&& static_cast<unsigned long long>(codes) * (codes + 1) / 2> count) {
+        return kSmallTriangle.k[count];
     }
     const unsigned long long per = static_cast<unsigned long long>(codes) * (codes + 1) / 2;
     unsigned long long cost = count / per * codes;
     const unsigned r = static_cast<unsigned>(count % per);
     if (r > 0 && r < kSmallRuns) {
-        cost += SmallTriangle()[r];
+        cost += kSmallTriangle.k[r];
     } else if (r > 0) {
         unsigned n = IntegerSqrt(r);
         while (static_cast<unsigned long long>(n) * (n + 1) >= 2ull * r) {
@@ -74,8 +72,7 @@ public:
     RunLengthCoder(CByteStream* file, int initBits)
         : file_(file), widthInit_(initBits), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1),
           baseCode_(endCode_ + 1), bumpInit_((1 << (initBits - 1)) - 1),
-          clearInit_(initBits <= 3 ? 9 : bumpInit_ - 1),
-          maxCodes_((1 << 12) - ((1 << (initBits - 1)) + 3)) {
+          clearInit_(initBits <= 3 ? 9 : bumpInit_ - 1), maxCodes_((1 << 12) - ((1 << (initBits - 1)) + 3)) {
         DidClear();
         Output(clearCode_);
     }
@@ -241,8 +238,10 @@ private:
     }
 
     void FlushWithTable(int pixel, unsigned long long count) {
-        unsigned long long repeats = count / tableLength_;
-        unsigned long long leftover = count % tableLength_;
+        const unsigned long long table = static_cast<unsigned long long>(tableLength_);
+        // Most runs are shorter than the table's longest: no division then.
+        unsigned long long repeats = count < table ? 0 : count / table;
+        unsigned long long leftover = count < table ? count : count % table;
         unsigned long long extra = leftover ? 1 : 0;
         if (codesSinceClear_ + repeats + extra > static_cast<unsigned long long>(maxCodes_)) {
             repeats = maxCodes_ - codesSinceClear_;

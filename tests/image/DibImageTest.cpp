@@ -183,8 +183,8 @@ TEST(DibImage, ImportsPackedDibOfEveryDepth) {
     // 8 bits, 3 x 2, two palette entries declared.
     std::vector<uint8_t> rows = {1, 0, 1, 0, 0, 1, 0, 0};
     CDibImage image;
-    ASSERT_TRUE(image.ImportPackedDib(
-        PackedDib(3, 2, 8, 0, {0x00112233, 0x00445566}, rows, 3780, 2).data(), 40 + 8 + 8));
+    ASSERT_TRUE(image.ImportPackedDib(PackedDib(3, 2, 8, 0, {0x00112233, 0x00445566}, rows, 3780, 2).data(),
+                                      40 + 8 + 8));
     EXPECT_EQ(image.BitsPerPixel(), 8);
     EXPECT_EQ(image.Info().xDpi, 96);
     EXPECT_EQ(image.PaletteEntry(1), (RgbQuad{0x66, 0x55, 0x44, 0}));
@@ -318,4 +318,18 @@ TEST(ByteStreams, StdioStreamOverCallersFileLeavesItOpen) {
     }
     EXPECT_EQ(std::fgetc(f), 'x'); // still open after the stream is gone
     std::fclose(f);
+}
+
+TEST(DibImage, NewRowsAreClearedAndBmpWriteErrorsReported) {
+    CDibImage image;
+    ASSERT_TRUE(image.AllocateDib(7, 3, 24, FormatBmp));
+    for (int32_t y = 0; y < 3; ++y) {
+        for (uint32_t i = 0; i < image.RowStride(); ++i) {
+            ASSERT_EQ(image.Row(y)[i], 0); // never old heap contents in a file
+        }
+    }
+    CMemoryStream full(20);
+    EXPECT_FALSE(image.Encode(&full, FormatBmp));
+    EXPECT_STREQ(image.LastError(), "Write Error in BMP file");
+    EXPECT_FALSE(image.Encode(nullptr, FormatBmp));
 }

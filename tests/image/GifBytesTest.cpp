@@ -38,7 +38,8 @@ Raster ReadRaster(const Bytes& bytes, size_t at) {
     while (bytes.at(at) != 0) {
         const size_t n = bytes[at++];
         r.blockSizes.push_back(n);
-        r.data.insert(r.data.end(), bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + n));
+        r.data.insert(r.data.end(), bytes.begin() + static_cast<long>(at),
+                      bytes.begin() + static_cast<long>(at + n));
         at += n;
     }
     r.end = at + 1;
@@ -142,7 +143,8 @@ TEST(GifBytes, HeaderFlagsAndColourTables) {
         const Bytes bytes = Gif(*image, GifRunLength);
         ASSERT_EQ(Bytes(bytes.begin(), bytes.begin() + 13),
                   (Bytes{'G', 'I', 'F', '8', '9', 'a', 3, 0, 2, 0, c.flags, 0, 0}));
-        EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.begin() + 19), (Bytes{0, 254, 1})); // entry 1: red, green, blue
+        EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.begin() + 19),
+                  (Bytes{0, 254, 1})); // entry 1: red, green, blue
         const size_t descriptor = 13 + c.tableBytes + 8;
         EXPECT_EQ(bytes.at(descriptor), 0x2C) << c.bits;
         EXPECT_EQ(bytes.at(descriptor + 9), 0) << "no local table, not interlaced";
@@ -192,11 +194,13 @@ TEST(GifBytes, AnimationLoopBlocks) {
         }
         ASSERT_EQ(at, 13u + 768) << "loop block right behind the header";
         const int expected = loop == 0 ? 0 : loop - 1;
-        EXPECT_EQ(Bytes(bytes.begin() + static_cast<long>(at + 16), bytes.begin() + static_cast<long>(at + 19)),
-                  (Bytes{uint8_t(expected), 0, 0}));
+        EXPECT_EQ(
+            Bytes(bytes.begin() + static_cast<long>(at + 16), bytes.begin() + static_cast<long>(at + 19)),
+            (Bytes{uint8_t(expected), 0, 0}));
         // Then one graphic control, one image and the trailer.
-        EXPECT_EQ(Bytes(bytes.begin() + static_cast<long>(at + 19), bytes.begin() + static_cast<long>(at + 22)),
-                  (Bytes{0x21, 0xF9, 0x04}));
+        EXPECT_EQ(
+            Bytes(bytes.begin() + static_cast<long>(at + 19), bytes.begin() + static_cast<long>(at + 22)),
+            (Bytes{0x21, 0xF9, 0x04}));
         const Raster r = ReadRaster(bytes, at + 19 + 8 + 10);
         EXPECT_EQ(r.end + 1, bytes.size());
         EXPECT_EQ(bytes.back(), 0x3B);
@@ -321,10 +325,10 @@ TEST(GifBytes, RunLengthLongRunAfterClear) {
 TEST(GifBytes, EmptyContainerGivesCompleteFile) {
     CDibImage empty;
     const Bytes bytes = Gif(empty, GifRunLength);
-    const Bytes expected = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0x11, 0, 0,       // screen
-                            0x21, 0xF9, 0x04, 0, 0, 0, 0xFF, 0,                          // control
-                            0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2,                          // image
-                            0x01, 0x2C, 0x00,                                            // clear, end
+    const Bytes expected = {'G',  'I',  'F',  '8', '9', 'a', 0,    0, 0, 0, 0x11, 0, 0, // screen
+                            0x21, 0xF9, 0x04, 0,   0,   0,   0xFF, 0,                   // control
+                            0x2C, 0,    0,    0,   0,   0,   0,    0, 0, 0, 2,          // image
+                            0x01, 0x2C, 0x00,                                           // clear, end
                             0x3B};
     EXPECT_EQ(bytes, expected);
     for (uint32_t coder : {1u, 2u}) {
@@ -398,4 +402,16 @@ TEST(GifBytes, SizesBeyondSixteenBitsAreRefused) {
     CMemoryStream stream;
     EXPECT_FALSE(image->Encode(&stream, FormatGif));
     EXPECT_STREQ(image->LastError(), "Image too large for GIF");
+}
+
+TEST(GifBytes, AnimationFramesMustBePaletteImages) {
+    auto indexed = Indexed(4, 4, 8);
+    CDibImage trueColour;
+    FillImage(trueColour, 4, 4, 24, Pattern::Noise, 1);
+    CDibImage* frames[] = {indexed.get(), &trueColour};
+    CDibImageGif gif;
+    CMemoryStream stream;
+    EXPECT_FALSE(gif.EncodeMultipage(&stream, frames, 2, true));
+    EXPECT_STREQ(gif.LastError(), "multipage GIF, frame is not a palette image");
+    EXPECT_TRUE(stream.Data().empty());
 }

@@ -19,7 +19,8 @@ std::vector<std::string> PngChunks(const Bytes& bytes) {
     std::vector<std::string> chunks;
     size_t at = 8;
     while (at + 8 <= bytes.size()) {
-        const uint32_t length = (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
+        const uint32_t length =
+            (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
         chunks.emplace_back(reinterpret_cast<const char*>(&bytes[at + 4]), 4);
         at += 12 + length;
     }
@@ -152,4 +153,45 @@ TEST(Jpeg, RefusedWritesGiveLibjpegText) {
         EXPECT_FALSE(image.Encode(&full, FormatJpeg)) << limit;
         EXPECT_STREQ(image.LastError(), "Output file write error --- out of disk space?") << limit;
     }
+}
+
+TEST(Png, TransparentIndexOutsideThePaletteIsIgnored) {
+    CDibImage image;
+    FillImage(image, 5, 5, 4, Pattern::Noise, 9);
+    const Bytes colours = ExpectedRgb(image);
+    image.SetTransparentIndex(20); // a 4-bit image has 16 entries
+    const DecodedPng png = DecodePngWithLibpng(Encoded(image, FormatPng));
+    ASSERT_TRUE(png.ok);
+    EXPECT_EQ(png.transparencyEntries, -1);
+    EXPECT_EQ(png.rgb, colours);
+}
+
+TEST(Jpeg, LowDepthGreyRampIsUnpacked) {
+    // A 4-bit identity ramp: the indices 0..15 are the grey levels.
+    CDibImage image;
+    ASSERT_TRUE(image.AllocateDib(300, 4, 4, FormatBmp));
+    for (uint32_t i = 0; i < 16; ++i) {
+        image.SetPaletteEntry(i, RgbQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0});
+    }
+    for (int32_t y = 0; y < 4; ++y) {
+        for (int32_t x = 0; x < 300; ++x) {
+            image.SetPixelIndexAt(x, y, static_cast<uint8_t>(x / 20));
+        }
+    }
+    image.SetJpegQuality(100);
+    bool ok = false;
+    const DecodedJpeg jpeg = DecodeJpegWithLibjpeg(Encoded(image, FormatJpeg, &ok));
+    ASSERT_TRUE(ok) << image.LastError();
+    ASSERT_TRUE(jpeg.ok) << jpeg.error;
+    ASSERT_EQ(jpeg.components, 1);
+    for (int32_t x = 0; x < 300; x += 7) {
+        EXPECT_NEAR(jpeg.pixels[x], x / 20, 2) << x;
+    }
+}
+
+TEST(Jpeg, NoStreamIsAnErrorNotACrash) {
+    CDibImage image;
+    FillImage(image, 4, 4, 24, Pattern::Noise, 1);
+    EXPECT_FALSE(image.Encode(nullptr, FormatJpeg));
+    EXPECT_STREQ(image.LastError(), "Can't open JPEG for writing");
 }

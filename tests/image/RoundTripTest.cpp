@@ -101,7 +101,8 @@ TEST(GifRoundTrip, LongRunsAndTableFills) {
                 }
             }
             image.SetGifCompression(static_cast<uint32_t>(coder));
-            ExpectGifMatches(image, "long runs " + std::to_string(bits) + " bits coder " + std::to_string(coder));
+            ExpectGifMatches(image,
+                             "long runs " + std::to_string(bits) + " bits coder " + std::to_string(coder));
         }
     }
 }
@@ -112,7 +113,8 @@ TEST(GifRoundTrip, AnimationKeepsFramesDelaysOffsetsAndLoop) {
         std::vector<CDibImage*> pointers;
         for (int i = 0; i < 4; ++i) {
             frames.emplace_back(new CDibImage(FormatGif));
-            FillImage(*frames.back(), 40 - 5 * i, 30 - 3 * i, 8, i % 2 ? Pattern::Noise : Pattern::Runs, 100 + i);
+            FillImage(*frames.back(), 40 - 5 * i, 30 - 3 * i, 8, i % 2 ? Pattern::Noise : Pattern::Runs,
+                      100 + i);
             frames.back()->SetFrameDelay(10 * (i + 1));
             frames.back()->SetOffset(2 * i, 3 * i);
             frames.back()->SetGifCompression(static_cast<uint32_t>(coder));

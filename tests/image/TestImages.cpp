@@ -23,8 +23,8 @@ void FillImage(CDibImage& image, int32_t width, int32_t height, int bits, Patter
     for (uint32_t i = 0; i < colours; ++i) {
         // Distinct entries, so an index error shows as a colour error.
         const uint32_t r = random.Next();
-        image.SetPaletteEntry(i, RgbQuad{static_cast<uint8_t>(i), static_cast<uint8_t>(r),
-                                         static_cast<uint8_t>(r >> 8), 0});
+        image.SetPaletteEntry(
+            i, RgbQuad{static_cast<uint8_t>(i), static_cast<uint8_t>(r), static_cast<uint8_t>(r >> 8), 0});
     }
     const uint32_t levels = colours ? colours : 256;
     uint32_t run = 0, value = 0;

@@ -39,11 +39,11 @@ std::vector<uint8_t> ExpectedIndices(const CDibImage& image);
 
 struct DecodedGifFrame {
     int left = 0, top = 0, width = 0, height = 0;
-    int delay = -1;            // from the graphic control block, -1 when missing
-    int transparent = -1;      // -1 when not flagged
+    int delay = -1;       // from the graphic control block, -1 when missing
+    int transparent = -1; // -1 when not flagged
     int disposal = 0;
-    std::vector<uint8_t> indices;     // top-down
-    std::vector<uint8_t> palette;     // RGB triples of the table in force
+    std::vector<uint8_t> indices; // top-down
+    std::vector<uint8_t> palette; // RGB triples of the table in force
 };
 struct DecodedGif {
     bool ok = false;

@@ -209,7 +209,8 @@ TEST(WinBoundary, ScreenBitmapThroughGetDIBitsToFiles) {
             EXPECT_LE(MeanDifference(got, expected), c.tolerance) << c.name;
             for (int i = 0; i < 4; ++i) {
                 const size_t centre = static_cast<size_t>(kHeight / 2) * kWidth + (2 * i + 1) * kWidth / 8;
-                EXPECT_LE(MaxDifference({got.at(centre)}, {expected.at(centre)}), 24) << c.name << " area " << i;
+                EXPECT_LE(MaxDifference({got.at(centre)}, {expected.at(centre)}), 24)
+                    << c.name << " area " << i;
             }
         }
         DeleteFileA(path.c_str());
@@ -220,7 +221,8 @@ TEST(WinBoundary, PaletteDibHandleToGifEveryCoder) {
     ComScope com;
     // An 8-bit packed DIB in movable memory, as the animated output makes it.
     const int stride = (kWidth + 3) & ~3;
-    const SIZE_T size = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD) + static_cast<SIZE_T>(stride) * kHeight;
+    const SIZE_T size =
+        sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD) + static_cast<SIZE_T>(stride) * kHeight;
     HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(handle));
     header->biSize = sizeof *header;
@@ -239,7 +241,8 @@ TEST(WinBoundary, PaletteDibHandleToGifEveryCoder) {
         for (int x = 0; x < kWidth; ++x) {
             const BYTE index = static_cast<BYTE>((x / 5 + y * 3) % 256);
             rows[(kHeight - 1 - y) * stride + x] = index; // bottom-up
-            expected.push_back((table[index].rgbRed << 16) | (table[index].rgbGreen << 8) | table[index].rgbBlue);
+            expected.push_back((table[index].rgbRed << 16) | (table[index].rgbGreen << 8) |
+                               table[index].rgbBlue);
         }
     }
     GlobalUnlock(handle);
@@ -290,8 +293,8 @@ TEST(WinBoundary, BitFieldDibFromGdiBecomesTrueColour) {
     info.masks[2] = 0x001F;
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
-    HBITMAP section = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits,
-                                       nullptr, 0);
+    HBITMAP section =
+        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(section, nullptr);
     HDC from = CreateCompatibleDC(screen);
     HDC to = CreateCompatibleDC(screen);

@@ -63,8 +63,8 @@ void MakeDesktop(CDibImage& image, bool indexed) {
     image.AllocateDib(kWidth, kHeight, indexed ? 8 : 24, FormatBmp);
     if (indexed) {
         for (uint32_t i = 0; i < 256; ++i) {
-            image.SetPaletteEntry(i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36),
-                                             uint8_t((i >> 6) * 85), 0});
+            image.SetPaletteEntry(
+                i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36), uint8_t((i >> 6) * 85), 0});
         }
     }
     auto put = [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
@@ -124,8 +124,8 @@ void MakeNoisy(CDibImage& image, bool indexed) {
     image.AllocateDib(kWidth, kHeight, indexed ? 8 : 24, FormatBmp);
     if (indexed) {
         for (uint32_t i = 0; i < 256; ++i) {
-            image.SetPaletteEntry(i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36),
-                                             uint8_t((i >> 6) * 85), 0});
+            image.SetPaletteEntry(
+                i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36), uint8_t((i >> 6) * 85), 0});
         }
     }
     g_seed = 4242;
@@ -264,7 +264,9 @@ Result Measure(int runs, const std::function<size_t()>& work) {
     return best;
 }
 
-double MegaPixelsPerSecond(const Result& r) { return kWidth * static_cast<double>(kHeight) / 1e6 / r.seconds; }
+double MegaPixelsPerSecond(const Result& r) {
+    return kWidth * static_cast<double>(kHeight) / 1e6 / r.seconds;
+}
 
 void Row(const char* name, const Result& r) {
     std::printf("  %-28s %9.1f MP/s %11zu bytes\n", name, MegaPixelsPerSecond(r), r.bytes);
@@ -344,7 +346,8 @@ int main(int argc, char** argv) {
         Row("ours run-length", rle);
         Row("ours uncompressed", none);
         Compare("LZW vs giflib", lzw, giflib);
-        std::printf("  => run-length vs our LZW    speed ratio %.2f\n", MegaPixelsPerSecond(rle) / MegaPixelsPerSecond(lzw));
+        std::printf("  => run-length vs our LZW    speed ratio %.2f\n",
+                    MegaPixelsPerSecond(rle) / MegaPixelsPerSecond(lzw));
 
         std::vector<uint8_t> rgb = RgbRows(trueColour);
         std::printf(" PNG (24-bit)\n");

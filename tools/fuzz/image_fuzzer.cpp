@@ -71,8 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CDibImage image;
     const uint8_t* dib = data + 4;
     const size_t dibSize = size - 4;
-    const bool imported = (dibSize >= 2 && dib[0] == 'B' && dib[1] == 'M') ? image.ImportBmpFile(dib, dibSize)
-                                                                           : image.ImportPackedDib(dib, dibSize);
+    const bool imported = (dibSize >= 2 && dib[0] == 'B' && dib[1] == 'M')
+                              ? image.ImportBmpFile(dib, dibSize)
+                              : image.ImportPackedDib(dib, dibSize);
     if (!imported) {
         if (image.HasPixels()) {
             std::abort(); // a failed import leaves the container empty
