@@ -1,29 +1,11 @@
 #include "win/DataExchange.h"
 
 #include "win/IntField.h"
+#include "win/Text.h"
 
 #include <vector>
 
 namespace win {
-
-namespace {
-
-std::string WindowText(HWND window) {
-    int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int copied = GetWindowTextA(window, &text[0], length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
-// Caption of the prompt: the caption of the top-level window the field belongs to.
-std::string PromptCaption(HWND dialog) {
-    HWND top = GetAncestor(dialog, GA_ROOT);
-    std::string caption = top ? WindowText(top) : std::string();
-    return caption.empty() ? std::string("Vistrel") : caption;
-}
-
-} // namespace
 
 void DataExchange::Int(int id, int& value) {
     IntImpl(id, value, false, 0, 0);
@@ -98,7 +80,7 @@ void DataExchange::Radio(int firstId, int& value) {
 
 void DataExchange::Refuse(int id, const std::string& prompt) {
     failed_ = true;
-    MessageBoxA(dialog_, prompt.c_str(), PromptCaption(dialog_).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(dialog_, prompt.c_str(), TopLevelCaption(dialog_).c_str(), MB_OK | MB_ICONEXCLAMATION);
     HWND field = Control(id);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 0, -1);

@@ -1,6 +1,7 @@
 #include "win/Dialog.h"
 
 #include "win/FileError.h"
+#include "win/Text.h"
 
 #include <exception>
 #include <new>
@@ -146,7 +147,7 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 void Dialog::ReportFailure(const char* text) {
     // Owned by the top-level window so a child page's box is modal to the program.
     HWND owner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
-    MessageBoxA(owner, text, "Vistrel", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(owner, text, TopLevelCaption(hwnd_).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 } // namespace win

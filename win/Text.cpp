@@ -29,4 +29,18 @@ std::string SystemErrorText(DWORD code) {
     return text;
 }
 
+std::string WindowText(HWND window) {
+    int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int copied = GetWindowTextA(window, &text[0], length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+std::string TopLevelCaption(HWND window) {
+    HWND top = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    std::string caption = top ? WindowText(top) : std::string();
+    return caption.empty() ? std::string("Vistrel") : caption;
+}
+
 } // namespace win

@@ -16,4 +16,11 @@ std::string LoadText(UINT id);
 // without the trailing line break; empty when the system has none.
 std::string SystemErrorText(DWORD code);
 
+// The whole text of a window or control.
+std::string WindowText(HWND window);
+
+// Caption for a message box about `window`: the caption of its top-level
+// window, or the product name when that has none.
+std::string TopLevelCaption(HWND window);
+
 } // namespace win

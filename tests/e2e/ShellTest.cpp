@@ -127,27 +127,10 @@ bool RenderStepPicture(int n, PictureImage& image) {
     HDC screen = GetDC(nullptr);
     image.width = MulDiv(hmWidth, GetDeviceCaps(screen, LOGPIXELSX), 2540);
     image.height = MulDiv(hmHeight, GetDeviceCaps(screen, LOGPIXELSY), 2540);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    uint32_t* bits = nullptr;
-    HBITMAP section =
-        CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    HDC dc = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(dc, section);
-    std::fill(bits, bits + image.width * image.height, SystemColour(COLOR_BTNFACE));
-    picture->Render(dc, 0, 0, image.width, image.height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
-    GdiFlush();
-    image.pixels.assign(bits, bits + image.width * image.height);
-    for (uint32_t& pixel : image.pixels)
-        pixel &= 0x00FFFFFF;
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(section);
     ReleaseDC(nullptr, screen);
+    image.pixels = DrawToPixels(image.width, image.height, SystemColour(COLOR_BTNFACE), [&](HDC dc) {
+        picture->Render(dc, 0, 0, image.width, image.height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+    });
     picture->Release();
     return true;
 }

@@ -1,5 +1,6 @@
 #include "tests/e2e/VsrDriver.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace e2e {
@@ -305,31 +306,44 @@ int Screenshot::CountDifferent(const RECT& rect, uint32_t colour) const {
     return count;
 }
 
+std::vector<uint32_t> DrawToPixels(int width, int height, uint32_t background,
+                                   const std::function<void(HDC)>& paint) {
+    std::vector<uint32_t> pixels;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    uint32_t* bits = nullptr;
+    HBITMAP section =
+        CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    if (!section)
+        return pixels;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, section);
+    size_t count = static_cast<size_t>(width) * height;
+    std::fill(bits, bits + count, background);
+    paint(memory);
+    GdiFlush();
+    pixels.assign(bits, bits + count);
+    for (uint32_t& pixel : pixels)
+        pixel &= 0x00FFFFFF;
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(section);
+    return pixels;
+}
+
 Screenshot TakeScreenshot() {
     Screenshot shot;
     HDC screen = GetDC(nullptr);
     shot.width = GetDeviceCaps(screen, HORZRES);
     shot.height = GetDeviceCaps(screen, VERTRES);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const uint32_t* source = static_cast<const uint32_t*>(bits);
-    shot.pixels.assign(source, source + static_cast<size_t>(shot.width) * shot.height);
-    for (uint32_t& pixel : shot.pixels)
-        pixel &= 0x00FFFFFF;
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(section);
+    shot.pixels = DrawToPixels(shot.width, shot.height, 0, [&](HDC memory) {
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+    });
     ReleaseDC(nullptr, screen);
     return shot;
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,6 +111,9 @@ struct Screenshot {
     int CountDifferent(const RECT& rect, uint32_t colour) const;
 };
 Screenshot TakeScreenshot();
+// Runs `paint` on a 32-bit bitmap first filled with `background`; its pixels as 0x00RRGGBB.
+std::vector<uint32_t> DrawToPixels(int width, int height, uint32_t background,
+                                   const std::function<void(HDC)>& paint);
 // A system colour as 0x00RRGGBB.
 uint32_t SystemColour(int index);
 
