@@ -28,6 +28,31 @@ struct Geometry {
     POINT caption; // on the victim's title bar
 };
 
+// A window of this very process, the one that installed the hooks.
+LRESULT CALLBACK LocalVictimProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const bool input =
+        (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST);
+    if (input)
+        PostMessageA(reinterpret_cast<HWND>(GetWindowLongPtrA(wnd, GWLP_USERDATA)), probe::kInputReport, msg,
+                     wParam);
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+HWND CreateLocalVictim(HWND recorder) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = LocalVictimProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = "VistrelHookLocalVictim";
+    RegisterClassA(&wc);
+    HWND wnd = CreateWindowExA(0, wc.lpszClassName, "local victim", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
+                               650, 150, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    if (wnd)
+        SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(recorder));
+    return wnd;
+}
+
 class HookInput : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -35,6 +60,7 @@ protected:
         loadError_ = new std::string(hook_->Load());
         victimError_ = new std::string;
         recorder_ = new Recorder;
+        localVictim_ = CreateLocalVictim(recorder_->Window());
         if (!loadError_->empty())
             return;
         char cmd[512];
@@ -69,6 +95,8 @@ protected:
         }
         if (hook_->freeDll)
             hook_->freeDll();
+        if (localVictim_)
+            DestroyWindow(localVictim_);
         delete recorder_;
         if (hook_->module)
             FreeLibrary(hook_->module);
@@ -84,7 +112,8 @@ protected:
         ASSERT_FALSE(inputBroken_) << "input stopped arriving in an earlier case";
         hook_->attachDll(); // clears every target: each case starts with all services off
         geo_ = MeasureVictim();
-        // Focus follows the pointer: put it on the victim and check that input arrives.
+        // Keys go to the foreground window; the pointer goes over it too.
+        SetForegroundWindow(victim_);
         ASSERT_TRUE(Drive("mousemove " + At(geo_.own))) << "keys do not reach the helper window";
     }
 
@@ -211,6 +240,7 @@ protected:
     static HANDLE victimProcess_;
     static HWND victim_;
     static bool inputBroken_;
+    static HWND localVictim_;
     Geometry geo_{};
 };
 
@@ -221,6 +251,7 @@ Recorder* HookInput::recorder_ = nullptr;
 HANDLE HookInput::victimProcess_ = nullptr;
 HWND HookInput::victim_ = nullptr;
 bool HookInput::inputBroken_ = false;
+HWND HookInput::localVictim_ = nullptr;
 
 // --- key triggers -----------------------------------------------------------
 
@@ -237,7 +268,25 @@ TEST_F(HookInput, StartCombinationIsSwallowedAndReportedOnItsReleaseOnly) {
     EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
     EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_F9));
     EXPECT_TRUE(Released(reports[0])) << "lParam is the release's flag word, bit 31 set";
+    EXPECT_EQ(reports[0].lParam & 0xFFFF, 1) << "repeat count of the flag word";
+    EXPECT_EQ((reports[0].lParam >> 16) & 0xFF, static_cast<LPARAM>(MapVirtualKeyA(VK_F9, MAPVK_VK_TO_VSC)))
+        << "scan code of the flag word";
     EXPECT_EQ(VictimGotKey(VK_F9), 0) << "the release reached the window";
+}
+
+TEST_F(HookInput, HeldStartKeyPostsNothingUntilItIsReleased) {
+    // Unhooked, holding the key auto-repeats its press...
+    ASSERT_TRUE(Drive("keydown F9 sleep 0.9 keyup F9"));
+    ASSERT_GE(VictimGot(WM_KEYDOWN, VK_F9), 2) << "the display does not auto-repeat a held key";
+
+    // ...armed, the repeated presses post nothing and the release posts once.
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    ASSERT_TRUE(Drive("keydown F9 sleep 0.9 keyup F9"));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
+    EXPECT_TRUE(Released(reports[0]));
+    EXPECT_EQ(VictimGotKey(VK_F9), 0);
 }
 
 TEST_F(HookInput, StopCombinationPostsEndSession) {
@@ -454,6 +503,43 @@ TEST_F(HookInput, FreeDllRemovesTheHooksEvenAfterARepeatedAttach) {
     EXPECT_TRUE(Reports().empty()) << "a hook outlived freeDll";
     EXPECT_EQ(VictimGotKey(VK_F9), 2);
     EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+}
+
+// --- the process that installed the hooks ----------------------------------
+
+TEST_F(HookInput, TheInstallingProcessIsServedToo) {
+    ASSERT_NE(localVictim_, nullptr);
+    RECT r;
+    GetClientRect(localVictim_, &r);
+    POINT at{r.right / 2, r.bottom / 2};
+    ClientToScreen(localVictim_, &at);
+    SetForegroundWindow(localVictim_);
+    ASSERT_TRUE(Drive("mousemove " + At(at)));
+
+    hook_->attachEdit(recorder_->Window());
+    ASSERT_TRUE(Drive("key Tab"));
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].msg, MSG_KEY_ENTERED);
+    EXPECT_EQ(Reports()[0].wParam, static_cast<WPARAM>(VK_TAB));
+    EXPECT_EQ(VictimGotKey(VK_TAB), 0);
+
+    hook_->detachEdit();
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    ASSERT_TRUE(Drive("key F9"));
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].msg, MSG_CAPTURE);
+    EXPECT_EQ(VictimGotKey(VK_F9), 0);
+
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mousemove " + std::to_string(at.x + 7) + " " + std::to_string(at.y) + " click 1"));
+    std::vector<UINT> buttons;
+    for (const Posted& p : Reports(MSG_MOUSE_MOVE, MSG_MOUSE_DOWN)) {
+        EXPECT_EQ(reinterpret_cast<HWND>(p.wParam), localVictim_);
+        if (p.msg != MSG_MOUSE_MOVE)
+            buttons.push_back(p.msg);
+    }
+    EXPECT_EQ(buttons, (std::vector<UINT>{MSG_MOUSE_DOWN, MSG_MOUSE_UP}));
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONUP), 0);
 }
 
 // --- the second input path: SendInput from another Wine process -------------
