@@ -8,11 +8,51 @@
 
 namespace vistrel {
 
+// Data sub-blocks: a count byte, then up to `kSize` bytes.
+template <int kSize> class GifSubBlocks {
+public:
+    explicit GifSubBlocks(CByteStream* file) : file_(file) {}
+
+    void Put(uint8_t byte) {
+        block_[++length_] = byte;
+        if (length_ == kSize) {
+            Write();
+        }
+    }
+    // Four bytes, least significant first.
+    void Put4(uint32_t bytes) {
+        if (length_ + 4 < kSize) {
+            block_[length_ + 1] = static_cast<uint8_t>(bytes);
+            block_[length_ + 2] = static_cast<uint8_t>(bytes >> 8);
+            block_[length_ + 3] = static_cast<uint8_t>(bytes >> 16);
+            block_[length_ + 4] = static_cast<uint8_t>(bytes >> 24);
+            length_ += 4;
+        } else {
+            for (int i = 0; i < 4; ++i, bytes >>= 8) {
+                Put(static_cast<uint8_t>(bytes));
+            }
+        }
+    }
+    void Write() {
+        if (length_ > 0) {
+            block_[0] = static_cast<uint8_t>(length_);
+            file_->Write(block_, 1, static_cast<size_t>(length_) + 1);
+            length_ = 0;
+        }
+    }
+
+private:
+    CByteStream* file_;
+    int length_ = 0;
+    uint8_t block_[kSize + 1];
+};
+
 class GifCodeWriter {
 public:
     GifCodeWriter(CByteStream* file, int initBits)
-        : freeCode_((1 << (initBits - 1)) + 2), file_(file), initBits_(initBits), width_(initBits),
-          maxCode_((1 << initBits) - 1), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1) {}
+        : freeCode_((1 << (initBits - 1)) + 2), file_(file), blocks_(file), initBits_(initBits),
+          width_(initBits), maxCode_((1 << initBits) - 1), clearCode_(1 << (initBits - 1)),
+          endCode_(clearCode_ + 1) {}
 
     void Output(int code) {
         accumulator_ = bits_ > 0
@@ -20,7 +60,7 @@ public:
                            : static_cast<uint32_t>(code);
         bits_ += width_;
         while (bits_ >= 8) {
-            Put(static_cast<uint8_t>(accumulator_));
+            blocks_.Put(static_cast<uint8_t>(accumulator_));
             accumulator_ >>= 8;
             bits_ -= 8;
         }
@@ -36,12 +76,12 @@ public:
         }
         if (code == endCode_) {
             while (bits_ > 0) {
-                Put(static_cast<uint8_t>(accumulator_));
+                blocks_.Put(static_cast<uint8_t>(accumulator_));
                 accumulator_ >>= 8;
                 bits_ -= 8;
             }
             bits_ = 0;
-            WriteBlock();
+            blocks_.Write();
             file_->Flush();
         }
     }
@@ -57,21 +97,8 @@ public:
     bool clearFlag_ = false;
 
 private:
-    void Put(uint8_t byte) {
-        block_[++blockLength_] = byte;
-        if (blockLength_ == kBlockSize) {
-            WriteBlock();
-        }
-    }
-    void WriteBlock() {
-        if (blockLength_ > 0) {
-            block_[0] = static_cast<uint8_t>(blockLength_);
-            file_->Write(block_, 1, blockLength_ + 1);
-            blockLength_ = 0;
-        }
-    }
-
     CByteStream* file_;
+    GifSubBlocks<kBlockSize> blocks_;
     int initBits_;
     int width_;
     int maxCode_;
@@ -79,8 +106,6 @@ private:
     int endCode_;
     uint32_t accumulator_ = 0;
     int bits_ = 0;
-    int blockLength_ = 0;
-    uint8_t block_[256];
 };
 
 } // namespace vistrel

@@ -4,12 +4,20 @@
 // the decoder build runs of p of lengths 2, 3, ...; long runs are sent as such
 // "triangles", and a clear is spent whenever that is cheaper than repeating.
 #include "image/DibImageGif.h"
+#include "image/GifCodeWriter.h"
 
 #include <cstring>
 
 namespace vistrel {
 
 namespace {
+
+// The per-code steps sit on the hot path of every run.
+#if defined(__GNUC__)
+#define VISTREL_HOT_INLINE __attribute__((always_inline)) inline
+#else
+#define VISTREL_HOT_INLINE inline
+#endif
 
 unsigned IntegerSqrt(unsigned x) {
     if (x < 2) {
@@ -70,7 +78,7 @@ unsigned TriangleCost(unsigned long long count, unsigned codes) {
 class RunLengthCoder {
 public:
     RunLengthCoder(CByteStream* file, int initBits)
-        : file_(file), widthInit_(initBits), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1),
+        : blocks_(file), widthInit_(initBits), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1),
           baseCode_(endCode_ + 1), bumpInit_((1 << (initBits - 1)) - 1),
           clearInit_(initBits <= 3 ? 9 : bumpInit_ - 1), maxCodes_((1 << 12) - ((1 << (initBits - 1)) + 3)) {
         DidClear();
@@ -104,11 +112,11 @@ public:
         }
         Output(endCode_);
         while (bits_ > 0) {
-            Put(static_cast<uint8_t>(buffer_));
+            blocks_.Put(static_cast<uint8_t>(buffer_));
             buffer_ >>= 8;
             bits_ -= 8;
         }
-        WriteBlock();
+        blocks_.Write();
     }
 
 private:
@@ -132,39 +140,13 @@ private:
     }
 
     // Codes gather in a 64-bit buffer and leave it four bytes at a time.
-    void Output(int code) {
+    VISTREL_HOT_INLINE void Output(int code) {
         buffer_ |= static_cast<uint64_t>(code) << bits_;
         bits_ += width_;
         if (bits_ >= 32) {
-            if (blockLength_ + 4 < 255) {
-                const uint32_t low = static_cast<uint32_t>(buffer_);
-                block_[blockLength_ + 1] = static_cast<uint8_t>(low);
-                block_[blockLength_ + 2] = static_cast<uint8_t>(low >> 8);
-                block_[blockLength_ + 3] = static_cast<uint8_t>(low >> 16);
-                block_[blockLength_ + 4] = static_cast<uint8_t>(low >> 24);
-                blockLength_ += 4;
-                buffer_ >>= 32;
-                bits_ -= 32;
-            } else {
-                while (bits_ >= 8) {
-                    Put(static_cast<uint8_t>(buffer_));
-                    buffer_ >>= 8;
-                    bits_ -= 8;
-                }
-            }
-        }
-    }
-    void Put(uint8_t byte) {
-        block_[++blockLength_] = byte;
-        if (blockLength_ == 255) {
-            WriteBlock();
-        }
-    }
-    void WriteBlock() {
-        if (blockLength_ > 0) {
-            block_[0] = static_cast<uint8_t>(blockLength_);
-            file_->Write(block_, 1, blockLength_ + 1);
-            blockLength_ = 0;
+            blocks_.Put4(static_cast<uint32_t>(buffer_));
+            buffer_ >>= 32;
+            bits_ -= 32;
         }
     }
 
@@ -176,7 +158,7 @@ private:
         tableLength_ = 0;
         justCleared_ = true;
     }
-    void OutputPlain(int code) {
+    VISTREL_HOT_INLINE void OutputPlain(int code) {
         justCleared_ = false;
         Output(code);
         ++codesSinceClear_;
@@ -282,7 +264,7 @@ private:
         }
     }
 
-    CByteStream* file_;
+    GifSubBlocks<255> blocks_;
     const int widthInit_;
     const int clearCode_;
     const int endCode_;
@@ -299,8 +281,6 @@ private:
     bool justCleared_ = true;
     uint64_t buffer_ = 0;
     int bits_ = 0;
-    int blockLength_ = 0;
-    uint8_t block_[256];
 };
 
 } // namespace
