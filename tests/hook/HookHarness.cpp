@@ -1,8 +1,24 @@
 #include "tests/hook/HookHarness.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace hooktest {
+
+namespace {
+
+// Wine starts its debugger for an unhandled fault, which then waits for
+// nobody; end the test program at once instead, saying where it broke.
+LONG WINAPI EndOnFault(EXCEPTION_POINTERS* info) {
+    std::fprintf(stderr, "hook test: fault %08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+                 info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+const auto kFaultFilter = SetUnhandledExceptionFilter(EndOnFault);
+
+} // namespace
 
 std::string HookExports::Load() {
     module = LoadLibraryA("hook.dll");
