@@ -340,6 +340,58 @@ TEST(Shell, ActiveWindowPageRestoresItsValueOnlyAsLastSelection) {
     }
 }
 
+TEST(Shell, AreaFieldOutOfRangeStopsCaptureAtThatField) {
+    ASSERT_TRUE(settings::DeleteKey());
+    const std::string screenWidth = std::to_string(GetSystemMetrics(SM_CXSCREEN));
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        ASSERT_TRUE(SelectComboEntry(app.window, IDC_WHAT_LIST, 2));
+        HWND page = PageUnder(app.window, IDC_WHAT_LIST, 31);
+        ASSERT_NE(page, nullptr);
+        for (int field : {IDC_X_POSITION, IDC_Y_POSITION, IDC_WIDTH, IDC_HEIGHT}) {
+            EXPECT_EQ(WindowText(GetDlgItem(page, field)), "100") << "field " << field;
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, field))) << "field " << field;
+        }
+        // Ticking "fixed dimensions" enables Width and Height only.
+        SetChecked(page, IDC_FIXED_DIMENSIONS, true);
+        ASSERT_TRUE(PressButton(page, IDC_FIXED_DIMENSIONS));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_WIDTH)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_HEIGHT)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_X_POSITION)));
+
+        SetDlgItemTextA(page, IDC_WIDTH, "0");
+        PostMessageA(app.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        auto box = WaitMessageBox(app.process.pid(), "Vistrel", 10000);
+        ASSERT_TRUE(box) << "no prompt for a width of 0";
+        EXPECT_EQ(box->text, "Please enter an integer between 1 and " + screenWidth + ".");
+        CloseMessageBox(box->window);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000));
+        GUITHREADINFO focus = {};
+        focus.cbSize = sizeof focus;
+        ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(app.window, nullptr), &focus));
+        EXPECT_EQ(focus.hwndFocus, GetDlgItem(page, IDC_WIDTH)) << "the focus belongs on the refused field";
+        EXPECT_FALSE(settings::ReadText("lastWhatSelection")) << "a refused value must stop the capture";
+        EXPECT_FALSE(settings::ReadNumber("width"));
+
+        SetDlgItemTextA(page, IDC_WIDTH, "300");
+        ASSERT_TRUE(PressButton(app.window, IDOK));
+        EXPECT_EQ(settings::ReadNumber("width"), 300u);
+        EXPECT_EQ(settings::ReadNumber("fixedDimensions"), 1u);
+        EXPECT_EQ(settings::ReadNumber("fixedPosition"), 0u);
+        EXPECT_EQ(settings::ReadNumber("xPosition"), 100u);
+        EXPECT_EQ(settings::ReadText("lastWhatSelection"), kWhatTexts[2]);
+        EXPECT_TRUE(app.process.Close());
+    }
+    Running again;
+    ASSERT_RUNNING(again);
+    HWND page = PageUnder(again.window, IDC_WHAT_LIST, 31);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_WIDTH)), "300");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_WIDTH)));
+    EXPECT_TRUE(again.process.Close());
+}
+
 TEST(Shell, StartedElsewhereReportsEachMissingPictureOnce) {
     TempFolder elsewhere;
     VsrProcess process;

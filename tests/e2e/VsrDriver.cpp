@@ -139,9 +139,13 @@ std::vector<HWND> TopLevelWindows(DWORD pid) {
     return search.found;
 }
 
+// WM_GETTEXT rather than GetWindowText, which does not ask the control of
+// another process for its text.
 std::string WindowText(HWND window) {
     char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                        &copied);
     return text;
 }
 
