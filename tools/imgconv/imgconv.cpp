@@ -4,6 +4,9 @@
 //   imgconv [--coder 0|1|2] [--delay N] [--loop N] [--quality Q]
 //           [--transparent I] [--local-tables] [--comment TEXT]
 //           [--format gif|png|jpeg|bmp] INPUT.bmp... OUTPUT
+// --coder: 0 run-length (default), 1 uncompressed, 2 LZW. --loop (GIF):
+// 0 repeats forever, 1 plays once, N plays N times; with one input and
+// --loop 0 no loop block is written. --delay is in hundredths of a second.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -166,7 +169,7 @@ int main(int argc, char** argv) {
     }
 
     bool ok;
-    const char* error;
+    std::string failure;
     FILE* out = std::fopen(output, "wb");
     if (!out) {
         std::fprintf(stderr, "imgconv: cannot create '%s': %s\n", output, std::strerror(errno));
@@ -184,20 +187,24 @@ int main(int argc, char** argv) {
             gif->SetLoopCount(static_cast<int32_t>(loop));
             gif->SetComment(comment.c_str());
             ok = gif->EncodeMultipage(&file, frames.data(), static_cast<int>(frames.size()), localTables);
-            error = gif->LastError();
             if (!ok) {
-                std::fprintf(stderr, "imgconv: cannot write '%s': %s\n", output, error);
+                failure = gif->LastError();
             }
         } else {
             ok = images[0]->Encode(&file, format);
             if (!ok) {
-                std::fprintf(stderr, "imgconv: cannot write '%s': %s\n", output, images[0]->LastError());
+                failure = images[0]->LastError();
             }
         }
     }
     if (std::fclose(out) != 0 && ok) {
-        std::fprintf(stderr, "imgconv: cannot write '%s': %s\n", output, std::strerror(errno));
         ok = false;
+        failure = std::strerror(errno);
     }
-    return ok ? 0 : 1;
+    if (!ok) {
+        std::fprintf(stderr, "imgconv: cannot write '%s': %s\n", output, failure.c_str());
+        std::remove(output); // no half-written file left behind
+        return 1;
+    }
+    return 0;
 }
