@@ -1,0 +1,22 @@
+#pragma once
+
+// The whole-screen and the active-window sources' executors.
+
+#include "app/Execute.h"
+
+class CFullscreenExecute : public CWhatExecute {
+public:
+    using CWhatExecute::CWhatExecute;
+    bool Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) override;
+    void Describe(std::string& text) override;
+};
+
+class CActiveWindowExecute : public CWhatExecute {
+public:
+    CActiveWindowExecute(SettingsStore& settings, int captureMouse, int clientCapture);
+    bool Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) override;
+    void Describe(std::string& text) override;
+
+private:
+    int clientCapture;
+};

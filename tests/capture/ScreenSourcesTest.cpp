@@ -1,0 +1,127 @@
+// The whole-screen and active-window sources against real windows.
+
+#include "app/Messages.h"
+#include "capture/ScreenGrab.h"
+#include "capture/ScreenSources.h"
+#include "settings/SettingsStore.h"
+#include "trigger/ImmediateExecute.h"
+#include "trigger/WaitingWindow.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SIZE BitmapSize(const BitmapHolder& bitmap) {
+    BITMAP info{};
+    GetObjectA(bitmap.get(), sizeof info, &info);
+    return SIZE{info.bmWidth, info.bmHeight};
+}
+
+void Pump(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    do {
+        DispatchPendingMessages();
+        Sleep(10);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+// An ordinary captioned top-level window made the foreground window.
+HWND MakeForegroundWindow(int x, int y, int w, int h) {
+    HWND window = CreateWindowExA(0, "STATIC", "target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, w, h,
+                                  nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(window);
+    const DWORD start = GetTickCount();
+    while (GetForegroundWindow() != window && GetTickCount() - start < 3000)
+        Pump(20);
+    return window;
+}
+
+class SourcesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        owner = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(waiting.Create(owner));
+        SetWindowPos(waiting.hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        Pump(50);
+    }
+    void TearDown() override { DestroyWindow(owner); }
+
+    HWND owner = nullptr;
+    CWizardContainerDlg waiting;
+    SettingsStore settings{"VistrelTest"};
+};
+
+TEST_F(SourcesTest, WholeScreenHidesTheWaitingWindowAndTakesTheScreen) {
+    CFullscreenExecute source(settings, 0);
+    BitmapHolder bitmap;
+    RECT rect{};
+    ASSERT_TRUE(source.Capture(bitmap, rect, &waiting));
+    EXPECT_FALSE(IsWindowVisible(waiting.hwnd()));
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, sw);
+    EXPECT_EQ(rect.bottom, sh);
+    EXPECT_EQ(BitmapSize(bitmap).cx, sw);
+    EXPECT_EQ(BitmapSize(bitmap).cy, sh);
+    std::string text;
+    source.Describe(text);
+    EXPECT_EQ(text, "will capture the whole screen.");
+}
+
+TEST_F(SourcesTest, ActiveWindowWholeOrClientAndCutAtTheScreenEdge) {
+    HWND target = MakeForegroundWindow(150, 120, 300, 200);
+    ASSERT_EQ(GetForegroundWindow(), target);
+    RECT window;
+    GetWindowRect(target, &window);
+
+    CActiveWindowExecute whole(settings, 0, 0);
+    BitmapHolder bitmap;
+    RECT rect{};
+    ASSERT_TRUE(whole.Capture(bitmap, rect, &waiting));
+    EXPECT_TRUE(EqualRect(&rect, &window));
+    EXPECT_EQ(BitmapSize(bitmap).cx, window.right - window.left);
+    EXPECT_EQ(BitmapSize(bitmap).cy, window.bottom - window.top);
+    EXPECT_TRUE(IsWindowVisible(waiting.hwnd())) << "the waiting window was showing and must come back";
+
+    CActiveWindowExecute client(settings, 0, 1);
+    ASSERT_TRUE(client.Capture(bitmap, rect, &waiting));
+    RECT inner;
+    GetClientRect(target, &inner);
+    POINT origin{0, 0};
+    ClientToScreen(target, &origin);
+    EXPECT_EQ(rect.left, origin.x);
+    EXPECT_EQ(rect.top, origin.y);
+    EXPECT_EQ(rect.right - rect.left, inner.right);
+    EXPECT_EQ(BitmapSize(bitmap).cx, inner.right);
+    EXPECT_EQ(BitmapSize(bitmap).cy, inner.bottom);
+
+    // Partly past the left edge: the image starts at the edge, the rectangle does not.
+    SetWindowPos(target, nullptr, -100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump(50);
+    GetWindowRect(target, &window);
+    ASSERT_TRUE(whole.Capture(bitmap, rect, &waiting));
+    EXPECT_EQ(rect.left, window.left);
+    EXPECT_EQ(BitmapSize(bitmap).cx, window.right);
+    std::string text;
+    whole.Describe(text);
+    EXPECT_EQ(text, "will capture the active window.");
+    DestroyWindow(target);
+}
+
+TEST_F(SourcesTest, ImmediateTriggerCapturesOnceThenEnds) {
+    CImmediateExecute trigger(settings, owner);
+    CFullscreenExecute source(settings, 0);
+    trigger.Begin(&waiting, &source);
+    EXPECT_FALSE(IsWindowVisible(waiting.hwnd()));
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, owner, MSG_CAPTURE, MSG_END_SESSION, PM_REMOVE));
+    EXPECT_EQ(message.message, MSG_CAPTURE);
+    EXPECT_FALSE(PeekMessageA(&message, owner, MSG_CAPTURE, MSG_END_SESSION, PM_NOREMOVE));
+    trigger.AfterCapture(&waiting, &source);
+    ASSERT_TRUE(PeekMessageA(&message, owner, MSG_CAPTURE, MSG_END_SESSION, PM_REMOVE));
+    EXPECT_EQ(message.message, MSG_END_SESSION);
+}
+
+} // namespace

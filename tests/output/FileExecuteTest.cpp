@@ -1,0 +1,162 @@
+// The file outputs' stores: numbered names, the rename collision, and the
+// formats on disk.
+
+#include "output/FileExecute.h"
+#include "settings/SettingsStore.h"
+#include "win/FileError.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+BitmapHolder MakeCapture(COLORREF colour) {
+    HDC screen = GetDC(nullptr);
+    BitmapHolder bitmap(CreateCompatibleBitmap(screen, 64, 48));
+    win::OwnedDC memory(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    win::SelectionRestore selected(memory.get(), bitmap.get());
+    win::GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
+    RECT all{0, 0, 64, 48};
+    FillRect(memory.get(), &all, brush.get());
+    return bitmap;
+}
+
+std::vector<unsigned char> Bytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            bytes.push_back(static_cast<unsigned char>(c));
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class FileOutputTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        dir = std::string(temp) + "vistrel-out." + std::to_string(GetCurrentProcessId()) + "." +
+              testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                DeleteFileA((dir + "\\" + found.cFileName).c_str());
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+    std::string dir;
+    SettingsStore settings{"VistrelTest"};
+};
+
+TEST_F(FileOutputTest, SeveralCapturesGetNumberedNamesAndOneKeepsTheName) {
+    {
+        CBitmapExecute once(settings, dir + "\\single.bmp");
+        BitmapHolder capture = MakeCapture(RGB(1, 2, 3));
+        EXPECT_TRUE(once.Store(capture));
+    }
+    EXPECT_TRUE(Exists(dir + "\\single.bmp"));
+    EXPECT_FALSE(Exists(dir + "\\single0001.bmp"));
+
+    CBitmapExecute output(settings, dir + "\\test.bmp");
+    for (int i = 0; i < 3; ++i) {
+        BitmapHolder capture = MakeCapture(RGB(10 * i, 0, 0));
+        EXPECT_TRUE(output.Store(capture));
+    }
+    EXPECT_FALSE(Exists(dir + "\\test.bmp"));
+    for (const char* name : {"test0001.bmp", "test0002.bmp", "test0003.bmp"})
+        EXPECT_TRUE(Exists(dir + "\\" + name)) << name;
+    // Each file holds its own capture: the red channel of the first pixel.
+    const std::vector<unsigned char> second = Bytes(dir + "\\test0002.bmp");
+    ASSERT_GT(second.size(), 60u);
+    EXPECT_EQ(second[54 + 2], 10);
+}
+
+TEST_F(FileOutputTest, FailedRenameIsReportedButTheCaptureIsKept) {
+    // Left over from an earlier session.
+    FILE* f = std::fopen((dir + "\\shot0001.png").c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("older", f);
+    std::fclose(f);
+
+    CPngExecute output(settings, dir + "\\shot.png");
+    BitmapHolder first = MakeCapture(RGB(0, 0, 255));
+    EXPECT_TRUE(output.Store(first));
+    BitmapHolder second = MakeCapture(RGB(0, 255, 0));
+    EXPECT_THROW(output.Store(second), win::FileError);
+    EXPECT_EQ(output.storedCount(), 2);
+    EXPECT_TRUE(Exists(dir + "\\shot.png")) << "the first capture must stay";
+    EXPECT_EQ(Bytes(dir + "\\shot0001.png").size(), 5u) << "an existing file was overwritten";
+    const std::vector<unsigned char> kept = Bytes(dir + "\\shot0002.png");
+    ASSERT_GT(kept.size(), 8u) << "second capture lost";
+    EXPECT_EQ(kept[1], 'P');
+
+    // The session goes on.
+    BitmapHolder third = MakeCapture(RGB(255, 0, 0));
+    EXPECT_TRUE(output.Store(third));
+    EXPECT_TRUE(Exists(dir + "\\shot0003.png"));
+}
+
+TEST_F(FileOutputTest, EachFormatIsWrittenWhateverTheExtension) {
+    BitmapHolder capture = MakeCapture(RGB(200, 100, 50));
+    CJpgExecute jpg(settings, dir + "\\a.jpg");
+    CPngExecute png(settings, dir + "\\b.png");
+    CGifExecute gif(settings, dir + "\\c.gif");
+    CJpgExecute jpgAsPng(settings, dir + "\\shot.png");
+    EXPECT_TRUE(jpg.Store(capture));
+    EXPECT_TRUE(png.Store(capture));
+    EXPECT_TRUE(gif.Store(capture));
+    EXPECT_TRUE(jpgAsPng.Store(capture));
+
+    auto j = Bytes(dir + "\\a.jpg");
+    ASSERT_GT(j.size(), 20u);
+    EXPECT_EQ(j[0], 0xFF);
+    EXPECT_EQ(j[1], 0xD8);
+    EXPECT_EQ(std::string(j.begin() + 6, j.begin() + 10), "JFIF");
+    auto p = Bytes(dir + "\\b.png");
+    ASSERT_GT(p.size(), 26u);
+    EXPECT_EQ(std::string(p.begin() + 1, p.begin() + 4), "PNG");
+    HDC screen = GetDC(nullptr);
+    const bool deep = GetDeviceCaps(screen, BITSPIXEL) > 8;
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(p[25], deep ? 2 : 3) << "PNG colour type";
+    auto g = Bytes(dir + "\\c.gif");
+    ASSERT_GT(g.size(), 13u);
+    EXPECT_EQ(std::string(g.begin(), g.begin() + 4), "GIF8");
+    EXPECT_EQ(g[10] & 0x87, 0x87) << "global table of 256 entries";
+    auto s = Bytes(dir + "\\shot.png");
+    ASSERT_GT(s.size(), 2u);
+    EXPECT_EQ(s[0], 0xFF);
+}
+
+TEST_F(FileOutputTest, UnwritablePathStoresNothingAndUsesUpTheNumber) {
+    BitmapHolder capture = MakeCapture(RGB(9, 9, 9));
+    for (int kind = 0; kind < 4; ++kind) {
+        const std::string name = dir + "\\missing\\x" + std::to_string(kind) + ".img";
+        std::unique_ptr<CFileExecute> output;
+        switch (kind) {
+        case 0: output = std::make_unique<CBitmapExecute>(settings, name); break;
+        case 1: output = std::make_unique<CJpgExecute>(settings, name); break;
+        case 2: output = std::make_unique<CPngExecute>(settings, name); break;
+        default: output = std::make_unique<CGifExecute>(settings, name); break;
+        }
+        EXPECT_FALSE(output->Store(capture)) << kind;
+        EXPECT_EQ(output->storedCount(), 1);
+    }
+}
+
+} // namespace
