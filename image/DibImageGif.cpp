@@ -278,7 +278,7 @@ void CDibImageGif::CompressLiteral(int initBits, CByteStream* file) {
             }
         }
     }
-    out.Output(out.EndCode());
+    out.OutputEnd();
 }
 
 void CDibImageGif::CompressLzw(int initBits, CByteStream* file) {
@@ -289,7 +289,7 @@ void CDibImageGif::CompressLzw(int initBits, CByteStream* file) {
     const uint8_t* span;
     size_t n = NextSpan(span);
     if (n == 0) {
-        out.Output(out.EndCode());
+        out.OutputEnd();
         return;
     }
     std::fill(hashKeys_, hashKeys_ + kHashSize, -1);
@@ -336,7 +336,7 @@ void CDibImageGif::CompressLzw(int initBits, CByteStream* file) {
         }
     } while ((n = NextSpan(span)) > 0);
     out.Output(prefix);
-    out.Output(out.EndCode());
+    out.OutputEnd();
 }
 
 } // namespace vistrel

@@ -29,11 +29,9 @@ struct PngCall {
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_colorp palette = nullptr;
-    png_bytep row = nullptr;
 
     ~PngCall() {
         std::free(palette);
-        std::free(row);
         if (png) {
             png_destroy_write_struct(&png, info ? &info : nullptr);
         }
@@ -59,11 +57,10 @@ bool CDibImagePng::EncodePng(CByteStream* file) {
         return false;
     }
     const bool indexed = header_.biClrUsed != 0;
-    call.row = static_cast<png_bytep>(std::malloc(info_.rowStride + 10));
     if (indexed) {
         call.palette = static_cast<png_colorp>(std::malloc(sizeof(png_color) * header_.biClrUsed));
     }
-    if (!call.row || (indexed && !call.palette)) {
+    if (indexed && !call.palette) {
         SetErrorText("Error saving PNG file");
         return false;
     }
@@ -118,17 +115,13 @@ bool CDibImagePng::EncodePng(CByteStream* file) {
     }
     png_write_info(call.png, call.info);
 
+    // Rows go to libpng as they are stored, top row first: libpng copies each
+    // into its own buffer, where the blue-red swap of true colour is done.
+    if (!indexed) {
+        png_set_bgr(call.png);
+    }
     for (int32_t y = Height() - 1; y >= 0; --y) {
-        std::memcpy(call.row, Row(y), info_.rowStride);
-        if (!indexed) {
-            png_bytep p = call.row;
-            for (uint32_t x = 0; x < width; ++x, p += 3) {
-                const png_byte blue = p[0];
-                p[0] = p[2];
-                p[2] = blue;
-            }
-        }
-        png_write_row(call.png, call.row);
+        png_write_row(call.png, Row(y));
     }
     png_write_end(call.png, call.info);
     return true;

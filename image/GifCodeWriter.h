@@ -54,15 +54,15 @@ public:
           width_(initBits), maxCode_((1 << initBits) - 1), clearCode_(1 << (initBits - 1)),
           endCode_(clearCode_ + 1) {}
 
+    // Codes gather in a 64-bit accumulator and leave it four bytes at a time;
+    // the byte order is the same as one byte at a time.
     void Output(int code) {
-        accumulator_ = bits_ > 0
-                           ? (accumulator_ & ((1u << bits_) - 1)) | (static_cast<uint32_t>(code) << bits_)
-                           : static_cast<uint32_t>(code);
+        accumulator_ |= static_cast<uint64_t>(code) << bits_;
         bits_ += width_;
-        while (bits_ >= 8) {
-            blocks_.Put(static_cast<uint8_t>(accumulator_));
-            accumulator_ >>= 8;
-            bits_ -= 8;
+        if (bits_ >= 32) {
+            blocks_.Put4(static_cast<uint32_t>(accumulator_));
+            accumulator_ >>= 32;
+            bits_ -= 32;
         }
         if (freeCode_ > maxCode_ || clearFlag_) {
             if (clearFlag_) {
@@ -74,20 +74,22 @@ public:
                 maxCode_ = width_ == kMaxBits ? kMaxMaxCode : (1 << width_) - 1;
             }
         }
-        if (code == endCode_) {
-            while (bits_ > 0) {
-                blocks_.Put(static_cast<uint8_t>(accumulator_));
-                accumulator_ >>= 8;
-                bits_ -= 8;
-            }
-            bits_ = 0;
-            blocks_.Write();
-            file_->Flush();
+    }
+
+    // The end code, the last bits, the last sub-block, and a flush.
+    void OutputEnd() {
+        Output(endCode_);
+        while (bits_ > 0) {
+            blocks_.Put(static_cast<uint8_t>(accumulator_));
+            accumulator_ >>= 8;
+            bits_ -= 8;
         }
+        bits_ = 0;
+        blocks_.Write();
+        file_->Flush();
     }
 
     int ClearCode() const { return clearCode_; }
-    int EndCode() const { return endCode_; }
 
     static constexpr int kMaxBits = 12;
     static constexpr int kMaxMaxCode = 1 << kMaxBits;
@@ -104,7 +106,7 @@ private:
     int maxCode_;
     int clearCode_;
     int endCode_;
-    uint32_t accumulator_ = 0;
+    uint64_t accumulator_ = 0;
     int bits_ = 0;
 };
 

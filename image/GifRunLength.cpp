@@ -222,8 +222,18 @@ private:
     void FlushWithTable(int pixel, unsigned long long count) {
         const unsigned long long table = static_cast<unsigned long long>(tableLength_);
         // Most runs are shorter than the table's longest: no division then.
-        unsigned long long repeats = count < table ? 0 : count / table;
-        unsigned long long leftover = count < table ? count : count % table;
+        unsigned long long repeats = 0;
+        unsigned long long leftover = count;
+        if (count >= table) {
+            // A 32-bit division where it fits: it is much cheaper.
+            if (count <= 0xFFFFFFFFull) {
+                repeats = static_cast<uint32_t>(count) / static_cast<uint32_t>(table);
+                leftover = static_cast<uint32_t>(count) % static_cast<uint32_t>(table);
+            } else {
+                repeats = count / table;
+                leftover = count % table;
+            }
+        }
         unsigned long long extra = leftover ? 1 : 0;
         if (codesSinceClear_ + repeats + extra > static_cast<unsigned long long>(maxCodes_)) {
             repeats = maxCodes_ - codesSinceClear_;

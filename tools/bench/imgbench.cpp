@@ -264,6 +264,21 @@ Result Measure(int runs, const std::function<size_t()>& work) {
     return best;
 }
 
+// Several writers measured in turns, so a busy moment of the machine hits
+// them alike: best time of each.
+std::vector<Result> MeasureInTurns(int runs, const std::vector<std::function<size_t()>>& works) {
+    std::vector<Result> best(works.size(), Result{1e9, 0});
+    for (int i = 0; i < runs; ++i) {
+        for (size_t w = 0; w < works.size(); ++w) {
+            const Result r = Measure(1, works[w]);
+            if (r.seconds < best[w].seconds) {
+                best[w] = r;
+            }
+        }
+    }
+    return best;
+}
+
 double MegaPixelsPerSecond(const Result& r) {
     return kWidth * static_cast<double>(kHeight) / 1e6 / r.seconds;
 }
@@ -324,7 +339,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::printf("imgbench: %dx%d, best of %d runs, output counted in memory\n", kWidth, kHeight, runs);
+    std::printf("imgbench: %dx%d, best of %d runs taken in turns, output counted in memory\n", kWidth,
+                kHeight, runs);
     for (int picture = 0; picture < 2; ++picture) {
         CDibImage indexed, trueColour;
         if (picture == 0) {
@@ -337,10 +353,12 @@ int main(int argc, char** argv) {
         std::printf("\n%s\n", picture == 0 ? "synthetic desktop" : "noisy photo-like");
 
         std::printf(" GIF (8-bit)\n");
-        const Result giflib = Measure(runs, [&] { return GiflibEncode(indexed); });
-        const Result lzw = Measure(runs, [&] { return OursEncode(indexed, FormatGif, GifLzw); });
-        const Result rle = Measure(runs, [&] { return OursEncode(indexed, FormatGif, GifRunLength); });
-        const Result none = Measure(runs, [&] { return OursEncode(indexed, FormatGif, GifUncompressed); });
+        const std::vector<Result> gif =
+            MeasureInTurns(runs, {[&] { return GiflibEncode(indexed); },
+                                  [&] { return OursEncode(indexed, FormatGif, GifLzw); },
+                                  [&] { return OursEncode(indexed, FormatGif, GifRunLength); },
+                                  [&] { return OursEncode(indexed, FormatGif, GifUncompressed); }});
+        const Result &giflib = gif[0], &lzw = gif[1], &rle = gif[2], &none = gif[3];
         Row("giflib EGifPutLine", giflib);
         Row("ours LZW", lzw);
         Row("ours run-length", rle);
@@ -351,15 +369,18 @@ int main(int argc, char** argv) {
 
         std::vector<uint8_t> rgb = RgbRows(trueColour);
         std::printf(" PNG (24-bit)\n");
-        const Result libpng = Measure(runs, [&] { return LibpngEncode(rgb); });
-        const Result png = Measure(runs, [&] { return OursEncode(trueColour, FormatPng, 0); });
+        const std::vector<Result> pngs = MeasureInTurns(
+            runs, {[&] { return LibpngEncode(rgb); }, [&] { return OursEncode(trueColour, FormatPng, 0); }});
+        const Result &libpng = pngs[0], &png = pngs[1];
         Row("libpng defaults", libpng);
         Row("ours", png);
         Compare("PNG vs libpng", png, libpng);
 
         std::printf(" JPEG (24-bit, quality 75)\n");
-        const Result libjpeg = Measure(runs, [&] { return LibjpegEncode(rgb); });
-        const Result jpeg = Measure(runs, [&] { return OursEncode(trueColour, FormatJpeg, 0); });
+        const std::vector<Result> jpegs =
+            MeasureInTurns(runs, {[&] { return LibjpegEncode(rgb); },
+                                  [&] { return OursEncode(trueColour, FormatJpeg, 0); }});
+        const Result &libjpeg = jpegs[0], &jpeg = jpegs[1];
         Row("libjpeg-turbo q75", libjpeg);
         Row("ours", jpeg);
         Compare("JPEG vs libjpeg", jpeg, libjpeg);
