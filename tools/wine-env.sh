@@ -32,7 +32,9 @@ vistrel_start_display() {
   mkdir -p "$wine_dir"
   local fifo=$wine_dir/displayfd
   rm -f "$fifo"; mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${VISTREL_SCREEN:-1024x768x24}" -nolisten tcp -ac 3>"$fifo" \
+  # -noreset: the server would otherwise reset (and centre the pointer)
+  # whenever its last client disconnects between two tests.
+  Xvfb -displayfd 3 -screen 0 "${VISTREL_SCREEN:-1024x768x24}" -nolisten tcp -ac -noreset 3>"$fifo" \
     >"$wine_dir/xvfb.log" 2>&1 &
   xvfb_pid=$!
   local n=""
@@ -54,7 +56,13 @@ vistrel_start_wine() {
   # Title bars drawn by Wine itself: there is no window manager on Xvfb.
   vistrel_timeout 60 "reg add Decorated" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
     >/dev/null 2>&1 || return 1
-  local ka=$vistrel_build/win/tools/harness/keepalive.exe
+  # A crashing test program must end, not wait in Wine's debugger until the
+  # test's time-out. Without a Debugger value Wine falls back to winedbg, so
+  # name one that does not exist: the crashed process then terminates.
+  vistrel_timeout 60 "reg add AeDebug" wine reg add \
+    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d vistrel-no-debugger.exe /f \
+    >/dev/null 2>&1 || return 1
+  local ka=$vistrel_build/win/bin/keepalive.exe
   if [ -f "$ka" ]; then
     wine "$ka" >/dev/null 2>&1 &
     keepalive_pid=$!
