@@ -2,9 +2,12 @@
 
 #include "resources/resource.h"
 
-CBitmapDlg::CBitmapDlg(SettingsStore& settings) : CToSelectDlg(IDD_BITMAP, IDS_SAVE_AS_BITMAP, settings) {}
+CBitmapDlg::CBitmapDlg(SettingsStore& settings)
+    : CFileSelectDlg(IDD_BITMAP, IDS_SAVE_AS_BITMAP, settings, "Bitmap (*.bmp)|*.bmp", "bmp") {}
 
 std::unique_ptr<CToExecute> CBitmapDlg::CreateExecute() {
+    if (!WriteFileValues())
+        return nullptr;
     WriteLastSelection();
     return nullptr;
 }

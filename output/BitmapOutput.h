@@ -2,9 +2,9 @@
 
 // The bitmap file output's page.
 
-#include "app/SelectDlg.h"
+#include "output/FilePage.h"
 
-class CBitmapDlg : public CToSelectDlg {
+class CBitmapDlg : public CFileSelectDlg {
 public:
     explicit CBitmapDlg(SettingsStore& settings);
     std::unique_ptr<CToExecute> CreateExecute() override;

@@ -2,9 +2,12 @@
 
 #include "resources/resource.h"
 
-CGifDlg::CGifDlg(SettingsStore& settings) : CToSelectDlg(IDD_GIF, IDS_SAVE_AS_GIF, settings) {}
+CGifDlg::CGifDlg(SettingsStore& settings)
+    : CFileSelectDlg(IDD_GIF, IDS_SAVE_AS_GIF, settings, "GIF (*.gif)|*.gif", "gif") {}
 
 std::unique_ptr<CToExecute> CGifDlg::CreateExecute() {
+    if (!WriteFileValues())
+        return nullptr;
     WriteLastSelection();
     return nullptr;
 }

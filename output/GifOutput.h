@@ -2,9 +2,9 @@
 
 // The GIF file output's page.
 
-#include "app/SelectDlg.h"
+#include "output/FilePage.h"
 
-class CGifDlg : public CToSelectDlg {
+class CGifDlg : public CFileSelectDlg {
 public:
     explicit CGifDlg(SettingsStore& settings);
     std::unique_ptr<CToExecute> CreateExecute() override;

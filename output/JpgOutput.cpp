@@ -2,9 +2,12 @@
 
 #include "resources/resource.h"
 
-CJpgDlg::CJpgDlg(SettingsStore& settings) : CToSelectDlg(IDD_JPG, IDS_SAVE_AS_JPEG, settings) {}
+CJpgDlg::CJpgDlg(SettingsStore& settings)
+    : CFileSelectDlg(IDD_JPG, IDS_SAVE_AS_JPEG, settings, "JPG (*.jpg)|*.jpg", "jpg") {}
 
 std::unique_ptr<CToExecute> CJpgDlg::CreateExecute() {
+    if (!WriteFileValues())
+        return nullptr;
     WriteLastSelection();
     return nullptr;
 }

@@ -2,9 +2,9 @@
 
 // The JPEG file output's page.
 
-#include "app/SelectDlg.h"
+#include "output/FilePage.h"
 
-class CJpgDlg : public CToSelectDlg {
+class CJpgDlg : public CFileSelectDlg {
 public:
     explicit CJpgDlg(SettingsStore& settings);
     std::unique_ptr<CToExecute> CreateExecute() override;

@@ -2,9 +2,12 @@
 
 #include "resources/resource.h"
 
-CPngDlg::CPngDlg(SettingsStore& settings) : CToSelectDlg(IDD_PNG, IDS_SAVE_AS_PNG, settings) {}
+CPngDlg::CPngDlg(SettingsStore& settings)
+    : CFileSelectDlg(IDD_PNG, IDS_SAVE_AS_PNG, settings, "PNG (*.png)|*.png", "png") {}
 
 std::unique_ptr<CToExecute> CPngDlg::CreateExecute() {
+    if (!WriteFileValues())
+        return nullptr;
     WriteLastSelection();
     return nullptr;
 }

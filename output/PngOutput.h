@@ -2,9 +2,9 @@
 
 // The PNG file output's page.
 
-#include "app/SelectDlg.h"
+#include "output/FilePage.h"
 
-class CPngDlg : public CToSelectDlg {
+class CPngDlg : public CFileSelectDlg {
 public:
     explicit CPngDlg(SettingsStore& settings);
     std::unique_ptr<CToExecute> CreateExecute() override;

@@ -251,7 +251,12 @@ TEST_F(PageTest, EveryPageComesFromItsTemplateWithItsName) {
             ASSERT_TRUE(page.Create(host)) << "template " << expected[i].templateId;
             EXPECT_EQ(GetParent(page.hwnd()), host);
             EXPECT_FALSE(IsWindowVisible(page.hwnd())) << "pages start hidden";
-            // Building the executor names the page as its list's last selection.
+            // Building the executor names the page as its list's last selection
+            // (a file page only once it has a file name).
+            if (HWND name = GetDlgItem(page.hwnd(), IDC_FILE_NAME)) {
+                SetWindowTextA(name, "shot.img");
+                ASSERT_TRUE(page.UpdateData(true));
+            }
             if constexpr (std::is_base_of_v<CWhatSelectDlg, std::decay_t<decltype(page)>>)
                 page.CreateExecute(0);
             else
@@ -301,4 +306,44 @@ TEST_F(PageTest, CapturingWritesTheValuesFromTheControls) {
     EXPECT_EQ(active.CreateExecute(1), nullptr);
     EXPECT_EQ(StoredNumber("clientCapture"), 1);
     EXPECT_EQ(StoredText("lastWhatSelection"), "Capture the active window");
+}
+
+TEST_F(PageTest, FilePagesNeedAFileNameAndGetBackOnlyTheirOwn) {
+    {
+        SettingsStore store(kProduct);
+        auto pages = MakeToPages(store);
+        for (auto& page : pages)
+            ASSERT_TRUE(page->Create(host));
+        // Pages: bitmap, clipboard, animated GIF, GIF, JPEG, PNG. No name, no output, nothing stored.
+        CToSelectDlg& jpeg = *pages[4];
+        EXPECT_EQ(jpeg.CreateExecute(), nullptr);
+        EXPECT_EQ(StoredText("fileName"), "<missing>");
+        EXPECT_EQ(StoredText("lastToSelection"), "<missing>");
+
+        SetDlgItemTextA(jpeg.hwnd(), IDC_FILE_NAME, "C:\\shots\\test.jpg");
+        ASSERT_TRUE(jpeg.UpdateData(true));
+        jpeg.CreateExecute();
+        EXPECT_EQ(StoredText("fileName"), "C:\\shots\\test.jpg");
+        EXPECT_EQ(StoredText("lastToSelection"), "Save result as JPEG");
+
+        CToSelectDlg& animated = *pages[2];
+        SetDlgItemTextA(animated.hwnd(), IDC_FILE_NAME, "anim.gif");
+        SetDlgItemTextA(animated.hwnd(), IDC_DELAY, "25");
+        ASSERT_TRUE(animated.UpdateData(true));
+        animated.CreateExecute();
+        EXPECT_EQ(StoredNumber("delay"), 25);
+        Store("lastToSelection", "Save result as JPEG");
+    }
+    // The stored name goes back only into the page that wrote it.
+    SettingsStore store(kProduct);
+    auto pages = MakeToPages(store);
+    for (auto& page : pages)
+        ASSERT_TRUE(page->Create(host));
+    char text[64] = {};
+    GetDlgItemTextA(pages[4]->hwnd(), IDC_FILE_NAME, text, sizeof text);
+    EXPECT_STREQ(text, "anim.gif") << "the JPEG page is the last selection";
+    GetDlgItemTextA(pages[5]->hwnd(), IDC_FILE_NAME, text, sizeof text);
+    EXPECT_STREQ(text, "") << "the PNG page starts empty";
+    GetDlgItemTextA(pages[2]->hwnd(), IDC_DELAY, text, sizeof text);
+    EXPECT_STREQ(text, "100") << "the animated GIF page keeps its default delay";
 }

@@ -392,6 +392,52 @@ TEST(Shell, AreaFieldOutOfRangeStopsCaptureAtThatField) {
     EXPECT_TRUE(again.process.Close());
 }
 
+TEST(Shell, BrowsedAndLongFileNamesSurviveARestart) {
+    ASSERT_TRUE(settings::DeleteKey());
+    TempFolder folder;
+    const std::string picked = folder.path() + "\\picked.png";
+    std::string longName = folder.path() + "\\";
+    longName += std::string(300 - longName.size() - 4, 'n') + ".png";
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        ASSERT_TRUE(SelectComboEntry(app.window, IDC_TO_LIST, 5));
+        HWND page = PageUnder(app.window, IDC_TO_LIST, 3);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(WindowText(GetDlgItem(page, IDC_FILE_NAME)), "");
+
+        // Browse opens Save As; the confirmed path lands in the field.
+        PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_BROWSE)));
+        auto saveAs = WaitMessageBox(app.process.pid(), "Save As", 15000);
+        ASSERT_TRUE(saveAs) << "Browse opened no Save As dialog";
+        // The file name box is a combo box (cmb13) with an edit field inside.
+        HWND nameBox = GetDlgItem(saveAs->window, 0x47c);
+        HWND nameCombo = FindWindowExA(nameBox, nullptr, "ComboBox", nullptr);
+        HWND nameField = FindWindowExA(nameCombo ? nameCombo : nameBox, nullptr, "Edit", nullptr);
+        ASSERT_NE(nameField, nullptr) << "no file name field in Save As";
+        SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(picked.c_str()));
+        PostMessageA(saveAs->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(saveAs->window); }, 10000)) << "Save As did not close";
+        EXPECT_EQ(WindowText(GetDlgItem(page, IDC_FILE_NAME)), picked);
+
+        // Typed: a name of 300 characters, stored whole on Capture.
+        SetDlgItemTextA(page, IDC_FILE_NAME, longName.c_str());
+        ASSERT_TRUE(PressButton(app.window, IDOK));
+        EXPECT_EQ(settings::ReadText("fileName"), longName);
+        EXPECT_EQ(settings::ReadText("lastToSelection"), kToTexts[5]);
+        EXPECT_TRUE(app.process.Close());
+    }
+    Running again;
+    ASSERT_RUNNING(again);
+    EXPECT_EQ(ComboSelection(GetDlgItem(again.window, IDC_TO_LIST)), 5);
+    HWND page = PageUnder(again.window, IDC_TO_LIST, 3);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_FILE_NAME)), longName)
+        << "a long file name must come back whole";
+    EXPECT_TRUE(again.process.Close());
+}
+
 TEST(Shell, StartedElsewhereReportsEachMissingPictureOnce) {
     TempFolder elsewhere;
     VsrProcess process;
