@@ -1,0 +1,148 @@
+#include "app/CaptureSession.h"
+
+#include "app/ScreenEffects.h"
+#include "resources/resource.h"
+#include "trigger/WaitingWindow.h"
+#include "win/FileError.h"
+
+namespace {
+
+constexpr DWORD kFlashAfterSoundMilliseconds = 50;
+constexpr DWORD kFlashWithoutSoundMilliseconds = 150;
+
+// Marks the session busy for a scope, also when an exception leaves it.
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyScope() { busy_ = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& busy_;
+};
+
+} // namespace
+
+CCaptureSession::CCaptureSession(HWND mainWindow) : mainWindow_(mainWindow) {}
+
+CCaptureSession::~CCaptureSession() {
+    // The main window closes during a session: stop what reaches outside
+    // (key capture, timers, area window) before everything goes.
+    if (Running() && !busy_) {
+        source_->End();
+        trigger_->End();
+    }
+    source_.reset();
+    trigger_.reset();
+    output_.reset();
+    waitingWindow_.reset();
+}
+
+bool CCaptureSession::Accept(std::unique_ptr<CWhatExecute> source, std::unique_ptr<CHowExecute> trigger,
+                             std::unique_ptr<CToExecute> output) {
+    if (Running())
+        return false;
+    if (source && trigger && output) {
+        source_ = std::move(source);
+        trigger_ = std::move(trigger);
+        output_ = std::move(output);
+        return true;
+    }
+    if (output)
+        output.reset();
+    else
+        MessageBoxA(mainWindow_, "Please enter a file name!", "Error", MB_OK | MB_ICONERROR);
+    trigger.reset();
+    source.reset();
+    return false;
+}
+
+void CCaptureSession::Begin(const SessionOptions& options) {
+    if (!Running())
+        return;
+    options_ = options;
+    {
+        BusyScope busy(busy_);
+        if (options_.hide)
+            ShowWindow(mainWindow_, SW_HIDE);
+        waitingWindow_ = std::make_unique<CWizardContainerDlg>();
+        if (waitingWindow_->Create(mainWindow_))
+            SetWindowPos(waitingWindow_->hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        trigger_->Begin(waitingWindow_.get(), source_.get());
+        source_->Begin(waitingWindow_.get());
+    }
+    if (endRequested_)
+        End();
+}
+
+void CCaptureSession::OnCapture() {
+    if (!Running() || busy_ || endRequested_)
+        return;
+    CaptureStep();
+    if (endRequested_)
+        End();
+}
+
+void CCaptureSession::OnEndSession() {
+    if (!Running())
+        return;
+    if (busy_) {
+        endRequested_ = true;
+        return;
+    }
+    End();
+}
+
+void CCaptureSession::CaptureStep() {
+    BusyScope busy(busy_);
+    BitmapHolder bitmap;
+    RECT rect{};
+    // No image is a normal step (a pick that only starts, a window off the
+    // screen): nothing follows it.
+    if (!source_->Capture(bitmap, rect, waitingWindow_.get()))
+        return;
+    Flash(rect);
+    Store(bitmap);
+    bitmap.reset();
+    trigger_->AfterCapture(waitingWindow_.get(), source_.get());
+}
+
+void CCaptureSession::Flash(const RECT& rect) {
+    InvertScreenRect(rect);
+    if (options_.sound) {
+        PlayResourceSound(nullptr);
+        PlayResourceSound(IDR_CAMERASOUND);
+    }
+    Sleep(options_.sound ? kFlashAfterSoundMilliseconds : kFlashWithoutSoundMilliseconds);
+    InvertScreenRect(rect);
+}
+
+void CCaptureSession::Store(BitmapHolder& bitmap) {
+    try {
+        output_->StoreWithPreview(mainWindow_, bitmap, options_.preview);
+    } catch (const win::FileError& error) {
+        // The capture itself was kept under its own name: report, and go on.
+        MessageBoxA(mainWindow_, error.what(), "Vistrel", MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CCaptureSession::End() {
+    endRequested_ = false;
+    {
+        BusyScope busy(busy_);
+        source_->End();
+        trigger_->End();
+        output_->Finish(mainWindow_, options_.preview);
+        if (waitingWindow_) {
+            ShowWindow(waitingWindow_->hwnd(), SW_HIDE);
+            waitingWindow_.reset();
+        }
+        source_.reset();
+        trigger_.reset();
+        output_.reset();
+    }
+    endRequested_ = false;
+    ShowWindow(mainWindow_, SW_RESTORE);
+}

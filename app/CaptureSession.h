@@ -1,0 +1,65 @@
+#pragma once
+
+// One capture session, from Capture to the end request: the three
+// executors, the waiting window, the capture step with its flash and sound.
+// Owned by the main window, which forwards MSG_CAPTURE and MSG_END_SESSION.
+//
+// Several calls dispatch messages while they work (the waiting window's
+// hide, the sources' queue drain, the modal Result dialog), so both messages
+// can arrive inside a running step. A step is never re-entered: a capture
+// request meanwhile is dropped, and an end request is carried out once the
+// step has finished. Nothing is deleted while it is in use.
+
+#include "app/Execute.h"
+
+#include <windows.h>
+
+#include <memory>
+
+class CWizardContainerDlg;
+
+struct SessionOptions {
+    int hide = 0;
+    int mouse = 0;
+    int preview = 0;
+    int sound = 0;
+};
+
+class CCaptureSession {
+public:
+    explicit CCaptureSession(HWND mainWindow);
+    ~CCaptureSession();
+    CCaptureSession(const CCaptureSession&) = delete;
+    CCaptureSession& operator=(const CCaptureSession&) = delete;
+
+    bool Running() const { return source_ != nullptr; }
+
+    // Checks the three executors: when one is missing, says why ("Please
+    // enter a file name!" when the output is the one) and deletes the others.
+    // Otherwise keeps them; the caller saves the options and calls Begin.
+    bool Accept(std::unique_ptr<CWhatExecute> source, std::unique_ptr<CHowExecute> trigger,
+                std::unique_ptr<CToExecute> output);
+    // Hides the main window when asked, shows the waiting window and arms the trigger.
+    void Begin(const SessionOptions& options);
+
+    void OnCapture();
+    void OnEndSession();
+
+    CWhatExecute* source() const { return source_.get(); }
+    CWizardContainerDlg* waitingWindow() const { return waitingWindow_.get(); }
+
+private:
+    void CaptureStep();
+    void Flash(const RECT& rect);
+    void Store(BitmapHolder& bitmap);
+    void End();
+
+    HWND mainWindow_;
+    SessionOptions options_;
+    std::unique_ptr<CWizardContainerDlg> waitingWindow_;
+    std::unique_ptr<CWhatExecute> source_;
+    std::unique_ptr<CHowExecute> trigger_;
+    std::unique_ptr<CToExecute> output_;
+    bool busy_ = false;         // a step, the start or the end is running
+    bool endRequested_ = false; // an end request arrived while busy
+};

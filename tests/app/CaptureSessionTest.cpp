@@ -1,0 +1,199 @@
+// The session's order of calls and its re-entrancy rules, with executors
+// that record what happens to them and post messages at awkward moments.
+
+#include "app/CaptureSession.h"
+#include "app/Messages.h"
+#include "capture/ScreenGrab.h"
+#include "settings/SettingsStore.h"
+#include "trigger/WaitingWindow.h"
+#include "win/FileError.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string journal;
+CCaptureSession* session = nullptr;
+HWND mainWindow = nullptr;
+
+LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == MSG_CAPTURE && session) {
+        journal += "[capture-msg]";
+        session->OnCapture();
+        return 0;
+    }
+    if (m == MSG_END_SESSION && session) {
+        journal += "[end-msg]";
+        session->OnEndSession();
+        return 0;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+// Posts both messages from inside Capture and dispatches them, as the queue
+// drain of a real source does.
+struct Source : CWhatExecute {
+    bool awkward = false;
+    bool grab = true;
+    Source(SettingsStore& s, bool awkward) : CWhatExecute(s, 0), awkward(awkward) {}
+    ~Source() override { journal += "~source "; }
+    bool Capture(BitmapHolder& bitmap, RECT& rect, CWizardContainerDlg*) override {
+        journal += "capture ";
+        if (awkward) {
+            PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+            PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
+            DispatchPendingMessages();
+        }
+        rect = RECT{0, 0, 8, 8};
+        return grab && GrabScreenRect(rect, bitmap, false);
+    }
+    void Describe(std::string& text) override { text = "test"; }
+    void End() override { journal += "source-end "; }
+};
+
+struct Trigger : CHowExecute {
+    using CHowExecute::CHowExecute;
+    ~Trigger() override { journal += "~trigger "; }
+    int Begin(CWizardContainerDlg*, CWhatExecute*) override {
+        journal += "begin ";
+        PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
+        return 1;
+    }
+    int AfterCapture(CWizardContainerDlg*, CWhatExecute*) override {
+        journal += "after ";
+        PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+        return 1;
+    }
+    int End() override {
+        journal += "trigger-end ";
+        return 1;
+    }
+};
+
+struct Output : CToExecute {
+    bool failRename = false;
+    explicit Output(SettingsStore& s, bool failRename = false) : CToExecute(s), failRename(failRename) {}
+    ~Output() override { journal += "~output "; }
+    bool Store(BitmapHolder& bitmap) override {
+        journal += bitmap ? "store " : "store-empty ";
+        if (failRename)
+            throw win::FileError("rename failed");
+        return true;
+    }
+    bool Finish(HWND, int) override {
+        journal += "finish ";
+        return true;
+    }
+};
+
+class SessionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSA c{};
+        c.lpfnWndProc = MainProc;
+        c.hInstance = GetModuleHandleA(nullptr);
+        c.lpszClassName = "SessionMain";
+        RegisterClassA(&c);
+        mainWindow = CreateWindowExA(0, "SessionMain", "main", WS_POPUP | WS_VISIBLE, 600, 500, 50, 50, nullptr,
+                                     nullptr, GetModuleHandleA(nullptr), nullptr);
+        journal.clear();
+        session = nullptr;
+    }
+    void TearDown() override {
+        session = nullptr;
+        DestroyWindow(mainWindow);
+    }
+    SettingsStore settings{"VistrelTest"};
+};
+
+TEST_F(SessionTest, OneImmediateCaptureRunsInOrderAndEndsTheSession) {
+    CCaptureSession s(mainWindow);
+    session = &s;
+    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false), std::make_unique<Trigger>(settings, mainWindow),
+                         std::make_unique<Output>(settings)));
+    s.Begin(SessionOptions{1, 0, 0, 0});
+    EXPECT_FALSE(IsWindowVisible(mainWindow));
+    const DWORD start = GetTickCount();
+    while (s.Running() && GetTickCount() - start < 10000) {
+        DispatchPendingMessages();
+        Sleep(10);
+    }
+    EXPECT_FALSE(s.Running());
+    EXPECT_EQ(journal, "begin [capture-msg]capture store after [end-msg]source-end trigger-end finish "
+                       "~source ~trigger ~output ");
+    EXPECT_TRUE(IsWindowVisible(mainWindow)) << "main window not restored";
+    // Late messages of an ended session do nothing.
+    journal.clear();
+    s.OnCapture();
+    s.OnEndSession();
+    EXPECT_EQ(journal, "");
+    session = nullptr;
+}
+
+TEST_F(SessionTest, MessagesInsideAStepNeitherReenterNorDeleteAnything) {
+    CCaptureSession s(mainWindow);
+    session = &s;
+    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, true), std::make_unique<Trigger>(settings, mainWindow),
+                         std::make_unique<Output>(settings)));
+    s.Begin(SessionOptions{0, 0, 0, 0});
+    const DWORD start = GetTickCount();
+    while (s.Running() && GetTickCount() - start < 10000) {
+        DispatchPendingMessages();
+        Sleep(10);
+    }
+    // The end request inside the step waits for it; the second capture is dropped.
+    EXPECT_EQ(journal, "begin [capture-msg]capture [end-msg][capture-msg]store after source-end trigger-end "
+                       "finish ~source ~trigger ~output [end-msg]");
+    session = nullptr;
+}
+
+TEST_F(SessionTest, MissingOutputShowsTheBoxMissingTriggerShowsNothing) {
+    CCaptureSession s(mainWindow);
+    // The box is modal: answer it from a thread timer.
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND box = FindWindowA(nullptr, "Error");
+        if (!box)
+            return;
+        KillTimer(nullptr, id);
+        char text[128] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        journal += std::string("box:") + text + " ";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_FALSE(s.Accept(std::make_unique<Source>(settings, false), std::make_unique<Trigger>(settings, mainWindow),
+                          nullptr));
+    EXPECT_EQ(journal, "box:Please enter a file name! ~trigger ~source ");
+    journal.clear();
+    EXPECT_FALSE(s.Accept(std::make_unique<Source>(settings, false), nullptr, std::make_unique<Output>(settings)));
+    EXPECT_EQ(journal, "~output ~source ");
+    EXPECT_FALSE(s.Running());
+}
+
+TEST_F(SessionTest, AFailedRenameIsReportedAndTheSessionStillEnds) {
+    CCaptureSession s(mainWindow);
+    session = &s;
+    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false), std::make_unique<Trigger>(settings, mainWindow),
+                         std::make_unique<Output>(settings, true)));
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND box = FindWindowA(nullptr, "Vistrel");
+        if (!box)
+            return;
+        KillTimer(nullptr, id);
+        journal += "box ";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    s.Begin(SessionOptions{0, 0, 0, 0});
+    const DWORD start = GetTickCount();
+    while (s.Running() && GetTickCount() - start < 10000) {
+        DispatchPendingMessages();
+        Sleep(10);
+    }
+    EXPECT_FALSE(s.Running());
+    EXPECT_EQ(journal, "begin [capture-msg]capture store box after [end-msg]source-end trigger-end finish "
+                       "~source ~trigger ~output ");
+    session = nullptr;
+}
+
+} // namespace
