@@ -249,7 +249,7 @@ bool CDibImage::IsGreyscale() const {
 }
 
 void CDibImage::SwapIndex(uint8_t a, uint8_t b) {
-    if (!dib_ || header_.biClrUsed == 0) {
+    if (!dib_ || header_.biClrUsed == 0 || header_.biWidth == 0) {
         return;
     }
     const RgbQuad ca = PaletteEntry(a);

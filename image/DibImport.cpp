@@ -134,6 +134,9 @@ bool CDibImage::ImportPackedDib(const void* data, size_t size, size_t pixelOffse
         std::memcpy(dib_ + kBitmapInfoHeaderSize, src + tableOffset, 4u * tableEntries);
     }
     const uint8_t* rows = src + offset;
+    if (srcStride == 0) {
+        return true; // no pixels: a height alone must not cost a loop over it
+    }
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* s = rows + srcStride * static_cast<uint64_t>(topDown ? height - 1 - y : y);
         uint8_t* d = Row(y);

@@ -333,3 +333,16 @@ TEST(DibImage, NewRowsAreClearedAndBmpWriteErrorsReported) {
     EXPECT_STREQ(image.LastError(), "Write Error in BMP file");
     EXPECT_FALSE(image.Encode(nullptr, FormatBmp));
 }
+
+TEST(DibImage, ZeroWidthWithHugeHeightImportsAtOnce) {
+    // Found by the fuzzer: no rows to copy, but two billion of them declared.
+    auto dib = PackedDib(0, -2146238457, 1, 0, {0, 0}, {});
+    CDibImage image;
+    ASSERT_TRUE(image.ImportPackedDib(dib.data(), dib.size()));
+    EXPECT_EQ(image.Width(), 0);
+    image.SetTransparentIndex(1);
+    CMemoryStream stream;
+    EXPECT_FALSE(image.Encode(&stream, FormatGif)); // taller than a GIF can say
+    EXPECT_FALSE(image.Encode(&stream, FormatPng));
+    image.SwapIndex(0, 1);
+}
