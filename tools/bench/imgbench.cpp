@@ -329,10 +329,18 @@ int main(int argc, char** argv) {
             bytes = OursEncode(trueColour, FormatPng, 0);
         } else if (only == "jpeg") {
             bytes = OursEncode(trueColour, FormatJpeg, 0);
+        } else if (only == "giflib") {
+            bytes = GiflibEncode(indexed);
+        } else if (only == "libpng") {
+            std::vector<uint8_t> rgb = RgbRows(trueColour);
+            bytes = LibpngEncode(rgb);
+        } else if (only == "libjpeg") {
+            std::vector<uint8_t> rgb = RgbRows(trueColour);
+            bytes = LibjpegEncode(rgb);
         } else if (only == "none") {
             bytes = 0;
         } else {
-            std::fprintf(stderr, "imgbench: --only gif-lzw|gif-rle|gif-none|png|jpeg|none\n");
+            std::fprintf(stderr, "imgbench: --only gif-lzw|gif-rle|gif-none|png|jpeg|giflib|libpng|libjpeg|none\n");
             return 2;
         }
         std::printf("%s: %zu bytes\n", only.c_str(), bytes);
