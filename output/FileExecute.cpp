@@ -58,6 +58,14 @@ bool CBitmapExecute::Write(HBITMAP bitmap, const std::string& target) {
 bool CJpgExecute::Write(HBITMAP bitmap, const std::string& target) {
     vistrel::CDibImage image(vistrel::FormatBmp);
     image.ImportBitmap(bitmap);
+    if (image.HasPixels() && image.BitsPerPixel() <= 8 && !image.IsGreyscale()) {
+        // JPEG holds no palette: a capture of a palette display goes in as
+        // true colour, or the output could never write on such a display.
+        Palette palette = CreateScreenPalette();
+        win::GlobalMemory dib = DibFromBitmap(bitmap, 24, palette.get());
+        if (dib)
+            image.ImportDibHandle(dib.get());
+    }
     return SaveThroughContainer(image, target, vistrel::FormatJpeg);
 }
 

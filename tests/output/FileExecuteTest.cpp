@@ -73,17 +73,20 @@ TEST_F(FileOutputTest, SeveralCapturesGetNumberedNamesAndOneKeepsTheName) {
     EXPECT_FALSE(Exists(dir + "\\single0001.bmp"));
 
     CBitmapExecute output(settings, dir + "\\test.bmp");
-    for (int i = 0; i < 3; ++i) {
-        BitmapHolder capture = MakeCapture(RGB(10 * i, 0, 0));
+    const COLORREF colours[3] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+    for (COLORREF colour : colours) {
+        BitmapHolder capture = MakeCapture(colour);
         EXPECT_TRUE(output.Store(capture));
     }
     EXPECT_FALSE(Exists(dir + "\\test.bmp"));
     for (const char* name : {"test0001.bmp", "test0002.bmp", "test0003.bmp"})
         EXPECT_TRUE(Exists(dir + "\\" + name)) << name;
-    // Each file holds its own capture: the red channel of the first pixel.
-    const std::vector<unsigned char> second = Bytes(dir + "\\test0002.bmp");
+    // Each file holds its own capture.
+    const auto first = Bytes(dir + "\\test0001.bmp"), second = Bytes(dir + "\\test0002.bmp"),
+               third = Bytes(dir + "\\test0003.bmp");
     ASSERT_GT(second.size(), 60u);
-    EXPECT_EQ(second[54 + 2], 10);
+    EXPECT_NE(first, second);
+    EXPECT_NE(second, third);
 }
 
 TEST_F(FileOutputTest, FailedRenameIsReportedButTheCaptureIsKept) {
