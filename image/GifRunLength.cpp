@@ -207,6 +207,13 @@ private:
     }
 
     void FlushClearOrRepeat(int pixel, unsigned long long count) {
+        // Up to 4 pixels a clear never pays: 1 + TriangleCost(L) >= L there.
+        if (count <= 4) {
+            for (; count > 0; --count) {
+                OutputPlain(pixel);
+            }
+            return;
+        }
         const unsigned long long withClear = 1ull + TriangleCost(count, maxCodes_);
         if (withClear < count) {
             Output(clearCode_);
@@ -221,6 +228,13 @@ private:
 
     void FlushWithTable(int pixel, unsigned long long count) {
         const unsigned long long table = static_cast<unsigned long long>(tableLength_);
+        if (count < table) {
+            // One code covers it, and a clear (at least one more code) never pays.
+            clearAt_ = maxCodes_;
+            OutputPlain(count == 1 ? pixel : baseCode_ + static_cast<int>(count) - 2);
+            RestoreClearAt();
+            return;
+        }
         // Most runs are shorter than the table's longest: no division then.
         unsigned long long repeats = 0;
         unsigned long long leftover = count;
