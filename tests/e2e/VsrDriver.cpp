@@ -310,33 +310,40 @@ int Screenshot::CountDifferent(const RECT& rect, uint32_t colour) const {
     return count;
 }
 
+// Drawing goes into a bitmap of the screen's own format and is read back as
+// 32 bits, so colours come out exactly as the screen at its depth shows them.
 std::vector<uint32_t> DrawToPixels(int width, int height, uint32_t background,
                                    const std::function<void(HDC)>& paint) {
     std::vector<uint32_t> pixels;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    uint32_t* bits = nullptr;
-    HBITMAP section =
-        CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    if (!section)
-        return pixels;
-    HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(memory, section);
-    size_t count = static_cast<size_t>(width) * height;
-    std::fill(bits, bits + count, background);
-    paint(memory);
-    GdiFlush();
-    pixels.assign(bits, bits + count);
-    for (uint32_t& pixel : pixels)
-        pixel &= 0x00FFFFFF;
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(section);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HDC memory = CreateCompatibleDC(screen);
+    if (bitmap && memory) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        RECT all = {0, 0, width, height};
+        HBRUSH brush = CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF));
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        paint(memory);
+        SelectObject(memory, old);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        pixels.resize(static_cast<size_t>(width) * height);
+        if (!GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS))
+            pixels.clear();
+        for (uint32_t& pixel : pixels)
+            pixel &= 0x00FFFFFF;
+    }
+    if (memory)
+        DeleteDC(memory);
+    if (bitmap)
+        DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
     return pixels;
 }
 
@@ -350,6 +357,10 @@ Screenshot TakeScreenshot() {
     });
     ReleaseDC(nullptr, screen);
     return shot;
+}
+
+uint32_t ScreenColour(int index) {
+    return DrawToPixels(1, 1, SystemColour(index), [](HDC) {}).at(0);
 }
 
 uint32_t SystemColour(int index) {

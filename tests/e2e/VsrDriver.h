@@ -111,11 +111,14 @@ struct Screenshot {
     int CountDifferent(const RECT& rect, uint32_t colour) const;
 };
 Screenshot TakeScreenshot();
-// Runs `paint` on a 32-bit bitmap first filled with `background`; its pixels as 0x00RRGGBB.
+// Runs `paint` on a bitmap of the screen's format first filled with
+// `background`; its pixels as 0x00RRGGBB, as the screen would show them.
 std::vector<uint32_t> DrawToPixels(int width, int height, uint32_t background,
                                    const std::function<void(HDC)>& paint);
 // A system colour as 0x00RRGGBB.
 uint32_t SystemColour(int index);
+// A system colour as the screen shows it at its depth.
+uint32_t ScreenColour(int index);
 
 // Runs `condition` until it holds or the time is up.
 template <typename Condition> bool WaitFor(Condition condition, DWORD timeoutMs, DWORD stepMs = 50) {
