@@ -15,7 +15,9 @@ namespace vistrel {
 namespace {
 
 int32_t PelsPerMeter(int32_t dpi) {
-    return static_cast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5));
+    // Absurd resolutions from a foreign header saturate instead of overflowing.
+    const double pels = std::floor(dpi * 10000.0 / 254.0 + 0.5);
+    return pels >= 2147483647.0 ? INT32_MAX : pels <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(pels);
 }
 
 } // namespace

@@ -346,3 +346,13 @@ TEST(DibImage, ZeroWidthWithHugeHeightImportsAtOnce) {
     EXPECT_FALSE(image.Encode(&stream, FormatPng));
     image.SwapIndex(0, 1);
 }
+
+TEST(DibImage, AbsurdResolutionsSaturate) {
+    // Found by the fuzzer: a header's 2^31 - 1 pixels per metre is about
+    // 54 million dpi, which no longer fits back into pixels per metre.
+    CDibImage image;
+    image.SetXDpi(60000000);
+    image.SetYDpi(-60000000);
+    EXPECT_EQ(image.Header().biXPelsPerMeter, INT32_MAX);
+    EXPECT_EQ(image.Header().biYPelsPerMeter, INT32_MIN);
+}
