@@ -449,6 +449,19 @@ TEST(Shell, BrowsedAndLongFileNamesSurviveARestart) {
     EXPECT_TRUE(again.process.Close());
 }
 
+TEST(Shell, EnterCapturesAndEscapeEnds) {
+    ASSERT_TRUE(settings::DeleteKey());
+    Running app;
+    ASSERT_RUNNING(app);
+    ASSERT_TRUE(SelectComboEntry(app.window, IDC_HOW_LIST, 2));
+    ASSERT_TRUE(TypeKey(app.window, VK_RETURN)) << "could not bring the main window to the front";
+    EXPECT_TRUE(WaitFor([] { return settings::ReadText("lastHowSelection").has_value(); }, 5000))
+        << "Enter did not capture";
+    EXPECT_EQ(settings::ReadText("lastHowSelection"), kHowTexts[2]);
+    ASSERT_TRUE(TypeKey(app.window, VK_ESCAPE));
+    EXPECT_TRUE(app.process.WaitExit(10000)) << "Escape did not end the program";
+}
+
 TEST(Shell, StartedElsewhereReportsEachMissingPictureOnce) {
     TempFolder elsewhere;
     VsrProcess process;

@@ -237,6 +237,17 @@ bool PressButton(HWND dialog, int id, DWORD timeoutMs) {
                                &ignored) != 0;
 }
 
+bool TypeKey(HWND window, WORD virtualKey) {
+    SetForegroundWindow(window);
+    if (!WaitFor([&] { return GetForegroundWindow() == window; }, 3000))
+        return false;
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = virtualKey;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(2, keys, sizeof(INPUT)) == 2;
+}
+
 RECT RectInParent(HWND window, HWND parent) {
     RECT rect;
     GetWindowRect(window, &rect);

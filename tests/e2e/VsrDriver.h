@@ -82,6 +82,10 @@ void SetChecked(HWND dialog, int id, bool checked);
 // Clicks a button; false when the dialog did not answer in time.
 bool PressButton(HWND dialog, int id, DWORD timeoutMs = 10000);
 
+// Types one key (press and release) into whatever has the keyboard focus,
+// after making `window` the foreground window; false when it could not.
+bool TypeKey(HWND window, WORD virtualKey);
+
 // Visible child dialogs (the parameter pages) of a dialog, with their rectangles in its client coordinates.
 struct ChildPage {
     HWND window;
