@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/Messages.h"
 #include "hook/HookFields.h"
 
 using vistrel::hook::FieldFromHandle;
@@ -13,13 +14,6 @@ using vistrel::hook::HandleFromField;
 using vistrel::hook::PackScreenPoint;
 
 namespace {
-
-constexpr UINT MSG_MOUSE_MOVE = WM_USER + 101;
-constexpr UINT MSG_MOUSE_UP = WM_USER + 102;
-constexpr UINT MSG_MOUSE_DOWN = WM_USER + 103;
-constexpr UINT MSG_KEY_ENTERED = WM_USER + 104;
-constexpr UINT MSG_CAPTURE = WM_USER + 105;
-constexpr UINT MSG_END_SESSION = WM_USER + 106;
 
 constexpr char kBlockName[] = "VistrelHook";
 constexpr DWORD kBlockSize = 100;
