@@ -1,5 +1,16 @@
 #include "app/Execute.h"
 
-bool CToExecute::StoreWithPreview(HWND, BitmapHolder& bitmap, int) {
-    return Store(bitmap);
+#include "app/ResultDlg.h"
+
+bool CToExecute::StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview) {
+    if (!preview)
+        return Store(bitmap);
+    INT_PTR answer;
+    {
+        CScrollBitmapDlg dialog(owner);
+        dialog.SetBitmap(bitmap.get());
+        answer = dialog.Run();
+    }
+    // Only an accepted capture is stored; a dropped one uses up no number.
+    return answer == IDOK && Store(bitmap);
 }

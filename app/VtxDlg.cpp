@@ -1,5 +1,6 @@
 #include "app/VtxDlg.h"
 
+#include "app/Messages.h"
 #include "app/PageRegistry.h"
 #include "app/VersionCaption.h"
 #include "resources/resource.h"
@@ -31,6 +32,8 @@ int OptionDefaultOn(int stored) {
 CVtxDlg::CVtxDlg() : win::Dialog(IDD_MAIN) {}
 
 CVtxDlg::~CVtxDlg() {
+    // A session still running refers to the pages and the store.
+    session.reset();
     // Pages first: they refer to the store.
     whatPages.clear();
     howPages.clear();
@@ -179,6 +182,10 @@ void CVtxDlg::OnOK() {
 }
 
 bool CVtxDlg::StartSession() {
+    // One session at a time: with the main window left visible, Capture is
+    // ignored until the running session has ended.
+    if (session && session->Running())
+        return false;
     if (!currentWhat || !currentHow || !currentTo)
         return false;
     if (!currentWhat->UpdateData(true) || !currentTo->UpdateData(true) || !currentHow->UpdateData(true) ||
@@ -188,13 +195,27 @@ bool CVtxDlg::StartSession() {
     std::unique_ptr<CWhatExecute> source = currentWhat->CreateExecute(mouse);
     std::unique_ptr<CHowExecute> trigger = currentHow->CreateExecute();
     std::unique_ptr<CToExecute> output = currentTo->CreateExecute();
-    // No page builds an executor yet, so the options are kept whenever Capture is pressed.
+    if (!session)
+        session = std::make_unique<CCaptureSession>(hwnd());
+    if (!session->Accept(std::move(source), std::move(trigger), std::move(output)))
+        return false;
     SaveOptions();
-    return source && trigger && output;
+    session->Begin(SessionOptions{hide, mouse, preview, sound});
+    return true;
 }
 
 bool CVtxDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
     switch (message) {
+    case MSG_CAPTURE:
+        if (session)
+            session->OnCapture();
+        result = 0;
+        return true;
+    case MSG_END_SESSION:
+        if (session)
+            session->OnEndSession();
+        result = 0;
+        return true;
     case WM_PAINT:
         if (!IsIconic(hwnd()) && !GetUpdateRect(hwnd(), nullptr, FALSE))
             return false;

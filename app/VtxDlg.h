@@ -4,6 +4,7 @@
 // result goes, each with the parameter page of its chosen entry beneath it;
 // four options; three step pictures. Capture starts a session.
 
+#include "app/CaptureSession.h"
 #include "app/DialogPicture.h"
 #include "app/Execute.h"
 #include "app/SelectDlg.h"
@@ -53,6 +54,8 @@ private:
     DialogPicture pictures[3];
     bool firstPaint = true;
     std::unique_ptr<SettingsStore> settings;
+    // The running capture session, if any; made at the first Capture.
+    std::unique_ptr<CCaptureSession> session;
     CWhatSelectDlg* currentWhat = nullptr;
     CHowSelectDlg* currentHow = nullptr;
     CToSelectDlg* currentTo = nullptr;

@@ -1,5 +1,6 @@
 #include "capture/ActiveWindowSource.h"
 
+#include "capture/ScreenSources.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
 
@@ -13,8 +14,8 @@ void CActiveWindowDlg::Exchange(win::DataExchange& exchange) {
     exchange.Check(IDC_CLIENT_CAPTURE, clientCapture);
 }
 
-std::unique_ptr<CWhatExecute> CActiveWindowDlg::CreateExecute(int) {
+std::unique_ptr<CWhatExecute> CActiveWindowDlg::CreateExecute(int captureMouse) {
     settings.WriteNumber(IDS_CLIENT_CAPTURE, clientCapture);
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CActiveWindowExecute>(settings, captureMouse, clientCapture);
 }

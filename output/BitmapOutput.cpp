@@ -1,5 +1,6 @@
 #include "output/BitmapOutput.h"
 
+#include "output/FileExecute.h"
 #include "resources/resource.h"
 
 CBitmapDlg::CBitmapDlg(SettingsStore& settings)
@@ -9,5 +10,5 @@ std::unique_ptr<CToExecute> CBitmapDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CBitmapExecute>(settings, fileName);
 }

@@ -1,5 +1,6 @@
 #include "output/ClipboardOutput.h"
 
+#include "output/FileExecute.h"
 #include "resources/resource.h"
 
 CClipboardDlg::CClipboardDlg(SettingsStore& settings)
@@ -7,5 +8,5 @@ CClipboardDlg::CClipboardDlg(SettingsStore& settings)
 
 std::unique_ptr<CToExecute> CClipboardDlg::CreateExecute() {
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CClipboardExecute>(settings, hwnd());
 }

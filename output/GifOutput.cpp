@@ -1,5 +1,6 @@
 #include "output/GifOutput.h"
 
+#include "output/FileExecute.h"
 #include "resources/resource.h"
 
 CGifDlg::CGifDlg(SettingsStore& settings)
@@ -9,5 +10,5 @@ std::unique_ptr<CToExecute> CGifDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CGifExecute>(settings, fileName);
 }

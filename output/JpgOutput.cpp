@@ -1,5 +1,6 @@
 #include "output/JpgOutput.h"
 
+#include "output/FileExecute.h"
 #include "resources/resource.h"
 
 CJpgDlg::CJpgDlg(SettingsStore& settings)
@@ -9,5 +10,5 @@ std::unique_ptr<CToExecute> CJpgDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CJpgExecute>(settings, fileName);
 }

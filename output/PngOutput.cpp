@@ -1,5 +1,6 @@
 #include "output/PngOutput.h"
 
+#include "output/FileExecute.h"
 #include "resources/resource.h"
 
 CPngDlg::CPngDlg(SettingsStore& settings)
@@ -9,5 +10,5 @@ std::unique_ptr<CToExecute> CPngDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CPngExecute>(settings, fileName);
 }

@@ -303,7 +303,7 @@ TEST_F(PageTest, CapturingWritesTheValuesFromTheControls) {
     ASSERT_TRUE(active.Create(host));
     SendDlgItemMessageA(active.hwnd(), IDC_CLIENT_CAPTURE, BM_SETCHECK, BST_CHECKED, 0);
     ASSERT_TRUE(active.UpdateData(true));
-    EXPECT_EQ(active.CreateExecute(1), nullptr);
+    EXPECT_NE(active.CreateExecute(1), nullptr);
     EXPECT_EQ(StoredNumber("clientCapture"), 1);
     EXPECT_EQ(StoredText("lastWhatSelection"), "Capture the active window");
 }

@@ -1,0 +1,331 @@
+// Captures as a user makes them: vsr.exe started with stored selections,
+// Capture pressed, and the files, the clipboard and the windows checked.
+// With VISTREL_CAPTURE_OUT set, the whole-screen files are left in that
+// folder for the pixel comparison against ImageMagick's own grab.
+
+#include "tests/e2e/VsrDriver.h"
+
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+const char kWholeScreen[] = "Capture the whole screen";
+const char kActiveWindow[] = "Capture the active window";
+const char kImmediately[] = "Capture immediately after clicking on the \"Capture\" button";
+const char kBitmap[] = "Save result as bitmap";
+const char kClipboard[] = "Save result to clipboard";
+const char kGif[] = "Save result as GIF";
+const char kJpeg[] = "Save result as JPEG";
+const char kPng[] = "Save result as PNG";
+
+struct Options {
+    const char* what = kWholeScreen;
+    const char* to = kBitmap;
+    std::string fileName;
+    DWORD hide = 1, mouse = 0, preview = 0, sound = 0, clientCapture = 0;
+};
+
+// Stored selections and options, as if the last session had used them.
+void Store(const Options& o) {
+    settings::DeleteKey();
+    settings::WriteText("lastWhatSelection", o.what);
+    settings::WriteText("lastHowSelection", kImmediately);
+    settings::WriteText("lastToSelection", o.to);
+    settings::WriteText("fileName", o.fileName);
+    settings::WriteNumber("hide", o.hide);
+    settings::WriteNumber("mouse", o.mouse);
+    settings::WriteNumber("preview", o.preview);
+    settings::WriteNumber("sound", o.sound);
+    settings::WriteNumber("clientCapture", o.clientCapture);
+}
+
+class Running {
+public:
+    Running() {
+        started = process.Start(BinDir());
+        if (started)
+            window = process.WaitMainWindow();
+    }
+    // Capture, then the session's end: the main window back on the screen.
+    bool CaptureAndWaitForEnd(DWORD timeoutMs = 15000) {
+        if (!PressButton(window, IDOK))
+            return false;
+        Sleep(200);
+        return WaitFor([&] { return IsWindowVisible(window) && !WaitingWindowShown(); }, timeoutMs);
+    }
+    bool WaitingWindowShown() const {
+        for (HWND w : TopLevelWindows(process.pid()))
+            if (WindowText(w) == "Vistrel Wizard")
+                return true;
+        return false;
+    }
+    VsrProcess process;
+    bool started = false;
+    HWND window = nullptr;
+};
+
+#define ASSERT_RUNNING(app)                                                                                  \
+    ASSERT_TRUE((app).started) << "vsr.exe could not be started from " << BinDir();                          \
+    ASSERT_NE((app).window, nullptr) << "the main window did not appear within 15 s"
+
+std::string OutputFolder() {
+    if (const char* out = std::getenv("VISTREL_CAPTURE_OUT"))
+        return out;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "vistrel-e2e-capture";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::vector<unsigned char> Bytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            bytes.push_back(static_cast<unsigned char>(c));
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+template <typename T> T At(const std::vector<unsigned char>& b, size_t offset) {
+    T value{};
+    memcpy(&value, b.data() + offset, sizeof value);
+    return value;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int DisplayDepth() {
+    HDC screen = GetDC(nullptr);
+    int depth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return depth;
+}
+
+std::string CaptureToFile(const char* output, const std::string& name) {
+    const std::string path = OutputFolder() + "\\" + name;
+    DeleteFileA(path.c_str());
+    Options o;
+    o.to = output;
+    o.fileName = path;
+    Store(o);
+    Running app;
+    EXPECT_TRUE(app.started && app.window) << "vsr.exe did not start";
+    if (!app.window)
+        return path;
+    EXPECT_TRUE(app.CaptureAndWaitForEnd()) << "the session did not end";
+    EXPECT_TRUE(WaitFor([&] { return Exists(path); }, 5000)) << path << " not written";
+    app.process.Close();
+    return path;
+}
+
+TEST(Capture, WholeScreenToBmpJpegPngGif) {
+    const std::string bmp = CaptureToFile(kBitmap, "screen.bmp");
+    std::vector<unsigned char> b = Bytes(bmp);
+    ASSERT_GT(b.size(), 54u);
+    const int depth = DisplayDepth();
+    const int bits = depth <= 8 ? 8 : depth <= 24 ? 24 : 32;
+    EXPECT_EQ(At<WORD>(b, 28), bits);
+    EXPECT_EQ(At<DWORD>(b, 10), bits == 8 ? 1078u : 54u);
+    EXPECT_EQ(At<LONG>(b, 18), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(At<LONG>(b, 22), GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(At<DWORD>(b, 2), b.size());
+
+    std::vector<unsigned char> j = Bytes(CaptureToFile(kJpeg, "screen.jpg"));
+    ASSERT_GT(j.size(), 20u);
+    EXPECT_EQ(j[0], 0xFF);
+    EXPECT_EQ(j[1], 0xD8);
+    std::vector<unsigned char> p = Bytes(CaptureToFile(kPng, "screen.png"));
+    ASSERT_GT(p.size(), 26u);
+    EXPECT_EQ(p[25], depth > 8 ? 2 : 3);
+    std::vector<unsigned char> g = Bytes(CaptureToFile(kGif, "screen.gif"));
+    ASSERT_GT(g.size(), 13u);
+    EXPECT_EQ(std::string(g.begin(), g.begin() + 4), "GIF8");
+}
+
+// The clipboard as another program sees it; the DIB is kept as a BMP file
+// for the pixel comparison.
+TEST(Capture, WholeScreenToTheClipboardOfAnotherProgram) {
+    Options o;
+    o.to = kClipboard;
+    Store(o);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    {
+        Running app;
+        ASSERT_RUNNING(app);
+        ASSERT_TRUE(app.CaptureAndWaitForEnd());
+        app.process.Close();
+    }
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_PALETTE));
+    HGLOBAL dib = GetClipboardData(CF_DIB);
+    ASSERT_TRUE(dib);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib));
+    EXPECT_EQ(header->biBitCount, DisplayDepth() > 8 ? 24 : 8);
+    EXPECT_EQ(header->biWidth, GetSystemMetrics(SM_CXSCREEN));
+    const DWORD table = header->biBitCount <= 8 ? (header->biClrUsed ? header->biClrUsed : 256) * 4 : 0;
+    const DWORD rows = ((header->biWidth * header->biBitCount + 31) / 32) * 4 * header->biHeight;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + header->biSize + table;
+    file.bfSize = file.bfOffBits + rows;
+    const std::string path = OutputFolder() + "\\clipboard.bmp";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fwrite(&file, sizeof file, 1, f);
+    fwrite(header, header->biSize + table + rows, 1, f);
+    fclose(f);
+    GlobalUnlock(dib);
+    CloseClipboard();
+}
+
+TEST(Capture, BusyClipboardDropsTheCaptureAndTheSessionEnds) {
+    Options o;
+    o.to = kClipboard;
+    Store(o);
+    Running app;
+    ASSERT_RUNNING(app);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    // Held open by this program for the whole capture.
+    ASSERT_TRUE(PressButton(app.window, IDOK));
+    const bool ended =
+        WaitFor([&] { return IsWindowVisible(app.window) && !app.WaitingWindowShown(); }, 15000);
+    Sleep(1500);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+    CloseClipboard();
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(TopLevelWindows(app.process.pid()).size() >= 1);
+    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 300)) << "a busy clipboard is not reported";
+    EXPECT_TRUE(app.process.Close());
+}
+
+TEST(Capture, ActiveWindowTakesTheMainWindowWhenItStaysVisible) {
+    const std::string path = OutputFolder() + "\\active.bmp";
+    for (DWORD client : {0u, 1u}) {
+        DeleteFileA(path.c_str());
+        Options o;
+        o.what = kActiveWindow;
+        o.hide = 0;
+        o.clientCapture = client;
+        o.fileName = path;
+        Store(o);
+        Running app;
+        ASSERT_RUNNING(app);
+        // The main window must be the foreground window.
+        SetForegroundWindow(app.window);
+        WaitFor([&] { return GetForegroundWindow() == app.window; }, 3000);
+        RECT expected;
+        if (client) {
+            GetClientRect(app.window, &expected);
+        } else {
+            GetWindowRect(app.window, &expected);
+            OffsetRect(&expected, -expected.left, -expected.top);
+        }
+        ASSERT_TRUE(app.CaptureAndWaitForEnd());
+        ASSERT_TRUE(WaitFor([&] { return Exists(path); }, 5000));
+        std::vector<unsigned char> b = Bytes(path);
+        ASSERT_GT(b.size(), 54u);
+        EXPECT_EQ(At<LONG>(b, 18), expected.right) << "client " << client;
+        EXPECT_EQ(At<LONG>(b, 22), expected.bottom) << "client " << client;
+        app.process.Close();
+    }
+}
+
+TEST(Capture, EmptyFileNameShowsOneBoxAndStartsNoSession) {
+    Options o;
+    o.fileName = "";
+    Store(o);
+    Running app;
+    ASSERT_RUNNING(app);
+    PostMessageA(app.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    auto box = WaitMessageBox(app.process.pid(), "Error", 5000);
+    ASSERT_TRUE(box) << "no \"Error\" box";
+    EXPECT_EQ(box->text, "Please enter a file name!");
+    CloseMessageBox(box->window);
+    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 500)) << "a second box";
+    EXPECT_FALSE(app.WaitingWindowShown());
+    EXPECT_TRUE(IsWindowVisible(app.window));
+    EXPECT_TRUE(app.process.Close());
+}
+
+TEST(Capture, UnwritablePathStoresNothingAndTheSessionEnds) {
+    Options o;
+    o.fileName = OutputFolder() + "\\no-such-folder\\shot.bmp";
+    Store(o);
+    Running app;
+    ASSERT_RUNNING(app);
+    EXPECT_TRUE(app.CaptureAndWaitForEnd());
+    EXPECT_FALSE(Exists(o.fileName));
+    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 300));
+    EXPECT_TRUE(app.process.Close()) << "the program must still answer";
+}
+
+HWND WaitResult(DWORD pid) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND w : TopLevelWindows(pid))
+                if (WindowText(w) == "Result")
+                    found = w;
+            return found != nullptr;
+        },
+        10000);
+    return found;
+}
+
+TEST(Capture, PreviewStoresOnlyWhatIsAcceptedAndReopensInPlace) {
+    const std::string path = OutputFolder() + "\\preview.png";
+    Options o;
+    o.to = kPng;
+    o.preview = 1;
+    o.fileName = path;
+    Store(o);
+    Running app;
+    ASSERT_RUNNING(app);
+
+    struct Case {
+        int command;
+        bool stored;
+    };
+    RECT closedAt{};
+    for (Case c : {Case{IDC_DROP, false}, Case{IDCANCEL, false}, Case{IDOK, true}}) {
+        DeleteFileA(path.c_str());
+        ASSERT_TRUE(PressButton(app.window, IDOK));
+        HWND result = WaitResult(app.process.pid());
+        ASSERT_TRUE(result) << "no Result dialog";
+        RECT place;
+        GetWindowRect(result, &place);
+        if (c.command == IDOK) { // after Drop, Esc did not move the remembered place
+            EXPECT_EQ(place.left, closedAt.left);
+        }
+        if (c.command == IDC_DROP) {
+            SetWindowPos(result, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            GetWindowRect(result, &closedAt);
+        }
+        if (c.command == IDCANCEL)
+            SetWindowPos(result, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        PostMessageA(result, WM_COMMAND, MAKEWPARAM(c.command, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(app.window) && !app.WaitingWindowShown(); }, 10000));
+        Sleep(300);
+        EXPECT_EQ(Exists(path), c.stored) << "after command " << c.command;
+    }
+    EXPECT_TRUE(app.process.Close());
+}
+
+} // namespace
