@@ -63,8 +63,12 @@ bool CJpgExecute::Write(HBITMAP bitmap, const std::string& target) {
         // true colour, or the output could never write on such a display.
         Palette palette = CreateScreenPalette();
         win::GlobalMemory dib = DibFromBitmap(bitmap, 24, palette.get());
-        if (dib)
-            image.ImportDibHandle(dib.get());
+        const int32_t xDpi = image.Info().xDpi, yDpi = image.Info().yDpi;
+        if (dib && image.ImportDibHandle(dib.get())) {
+            // A DIB made by GDI carries no resolution; keep the screen's.
+            image.SetXDpi(xDpi);
+            image.SetYDpi(yDpi);
+        }
     }
     return SaveThroughContainer(image, target, vistrel::FormatJpeg);
 }

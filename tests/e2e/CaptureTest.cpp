@@ -147,6 +147,10 @@ TEST(Capture, WholeScreenToBmpJpegPngGif) {
     ASSERT_GT(j.size(), 20u);
     EXPECT_EQ(j[0], 0xFF);
     EXPECT_EQ(j[1], 0xD8);
+    EXPECT_EQ(std::string(j.begin() + 6, j.begin() + 10), "JFIF");
+    EXPECT_EQ(j[13], 1) << "JFIF density in dots per inch";
+    EXPECT_EQ(j[14] * 256 + j[15], 72);
+    EXPECT_EQ(j[16] * 256 + j[17], 72);
     std::vector<unsigned char> p = Bytes(CaptureToFile(kPng, "screen.png"));
     ASSERT_GT(p.size(), 26u);
     EXPECT_EQ(p[25], depth > 8 ? 2 : 3);

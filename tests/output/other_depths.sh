@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the given Windows test programs on 8- and 16-bit displays, each in a
 # Wine prefix and on an Xvfb of its own (the suite's display is 24-bit).
-# Usage: other_depths.sh <build dir> <program.exe>...
+# Usage: other_depths.sh <build dir> <program.exe>[@gtest filter] | +<command>...
+# An argument starting with + is a command line run as it is.
 set -uo pipefail
 build=$1; shift
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -14,9 +15,18 @@ for depth in 8 16; do
     trap 'vistrel_teardown' EXIT
     vistrel_start_display || exit 1
     vistrel_start_wine || exit 1
-    for program in "$@"; do
-      echo "== $(basename "$program") on a $depth-bit display"
-      timeout -k 5 120 wine "$program" --gtest_color=no || { echo "other_depths: $(basename "$program") failed at $depth bits" >&2; exit 1; }
+    for spec in "$@"; do
+      if [ "${spec:0:1}" = + ]; then
+        echo "== ${spec:1} on a $depth-bit display"
+        eval "${spec:1}" || { echo "other_depths: '${spec:1}' failed at $depth bits" >&2; exit 1; }
+        continue
+      fi
+      program=${spec%@*}
+      filter='*'
+      [ "$spec" != "$program" ] && filter=${spec#*@}
+      echo "== $(basename "$program") ($filter) on a $depth-bit display"
+      timeout -k 5 120 wine "$program" --gtest_color=no --gtest_filter="$filter" \
+        || { echo "other_depths: $(basename "$program") failed at $depth bits" >&2; exit 1; }
     done
   ) || status=1
 done
