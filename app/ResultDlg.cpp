@@ -175,13 +175,24 @@ void CScrollBitmapDlg::Scroll(int barId, WORD request, WORD thumbPosition, int& 
     int minimum = 0, maximum = 0;
     GetScrollRange(bar, SB_CTL, &minimum, &maximum);
     switch (request) {
-    case SB_LINELEFT: offset = std::max(offset - 1, 0); break;
-    case SB_LINERIGHT: offset = std::min(offset + 1, maximum); break;
+    case SB_LINELEFT:
+        offset = std::max(offset - 1, 0);
+        break;
+    case SB_LINERIGHT:
+        offset = std::min(offset + 1, maximum);
+        break;
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: offset = thumbPosition; break;
-    case SB_LEFT: offset = 0; break;
-    case SB_RIGHT: offset = maximum; break;
-    default: break; // pages and the end of a scroll move nothing
+    case SB_THUMBTRACK:
+        offset = thumbPosition;
+        break;
+    case SB_LEFT:
+        offset = 0;
+        break;
+    case SB_RIGHT:
+        offset = maximum;
+        break;
+    default:
+        break; // pages and the end of a scroll move nothing
     }
     SetScrollPos(bar, SB_CTL, offset, TRUE);
     scrollRepaint = true;

@@ -7,8 +7,7 @@
 void InvertScreenRect(const RECT& rect) {
     win::OwnedDC screen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
     if (screen)
-        PatBlt(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-               DSTINVERT);
+        PatBlt(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, DSTINVERT);
 }
 
 bool PlayResourceSound(const char* name) {

@@ -4,7 +4,8 @@
 #include "trigger/WaitingWindow.h"
 #include "win/Handles.h"
 
-bool CFullscreenExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) {
+bool CFullscreenExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
+                                 CWizardContainerDlg* waitingWindow) {
     if (waitingWindow)
         waitingWindow->HideForCapture();
     win::OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));

@@ -118,10 +118,14 @@ DWORD DibColourTableSize(const BITMAPINFOHEADER& header) {
     if (header.biClrUsed)
         return header.biClrUsed;
     switch (header.biBitCount) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
     }
 }
 
@@ -172,8 +176,7 @@ win::GdiObject<HBITMAP> BitmapFromDib(HGLOBAL dib, HPALETTE palette) {
     const BYTE* pixels = static_cast<const BYTE*>(lock.data()) + header->biSize +
                          DibColourTableSize(*header) * sizeof(RGBQUAD);
     return win::GdiObject<HBITMAP>(CreateDIBitmap(screen.get(), header, CBM_INIT, pixels,
-                                                  reinterpret_cast<BITMAPINFO*>(header),
-                                                  DIB_RGB_COLORS));
+                                                  reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS));
 }
 
 bool SaveBitmapFile(HBITMAP bitmap, HPALETTE palette, const char* path) {

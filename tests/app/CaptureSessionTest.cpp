@@ -96,8 +96,8 @@ protected:
         c.hInstance = GetModuleHandleA(nullptr);
         c.lpszClassName = "SessionMain";
         RegisterClassA(&c);
-        mainWindow = CreateWindowExA(0, "SessionMain", "main", WS_POPUP | WS_VISIBLE, 600, 500, 50, 50, nullptr,
-                                     nullptr, GetModuleHandleA(nullptr), nullptr);
+        mainWindow = CreateWindowExA(0, "SessionMain", "main", WS_POPUP | WS_VISIBLE, 600, 500, 50, 50,
+                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         journal.clear();
         session = nullptr;
     }
@@ -111,7 +111,8 @@ protected:
 TEST_F(SessionTest, OneImmediateCaptureRunsInOrderAndEndsTheSession) {
     CCaptureSession s(mainWindow);
     session = &s;
-    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false), std::make_unique<Trigger>(settings, mainWindow),
+    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false),
+                         std::make_unique<Trigger>(settings, mainWindow),
                          std::make_unique<Output>(settings)));
     s.Begin(SessionOptions{1, 0, 0, 0});
     EXPECT_FALSE(IsWindowVisible(mainWindow));
@@ -135,7 +136,8 @@ TEST_F(SessionTest, OneImmediateCaptureRunsInOrderAndEndsTheSession) {
 TEST_F(SessionTest, MessagesInsideAStepNeitherReenterNorDeleteAnything) {
     CCaptureSession s(mainWindow);
     session = &s;
-    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, true), std::make_unique<Trigger>(settings, mainWindow),
+    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, true),
+                         std::make_unique<Trigger>(settings, mainWindow),
                          std::make_unique<Output>(settings)));
     s.Begin(SessionOptions{0, 0, 0, 0});
     const DWORD start = GetTickCount();
@@ -162,11 +164,12 @@ TEST_F(SessionTest, MissingOutputShowsTheBoxMissingTriggerShowsNothing) {
         journal += std::string("box:") + text + " ";
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
-    EXPECT_FALSE(s.Accept(std::make_unique<Source>(settings, false), std::make_unique<Trigger>(settings, mainWindow),
-                          nullptr));
+    EXPECT_FALSE(s.Accept(std::make_unique<Source>(settings, false),
+                          std::make_unique<Trigger>(settings, mainWindow), nullptr));
     EXPECT_EQ(journal, "box:Please enter a file name! ~trigger ~source ");
     journal.clear();
-    EXPECT_FALSE(s.Accept(std::make_unique<Source>(settings, false), nullptr, std::make_unique<Output>(settings)));
+    EXPECT_FALSE(
+        s.Accept(std::make_unique<Source>(settings, false), nullptr, std::make_unique<Output>(settings)));
     EXPECT_EQ(journal, "~output ~source ");
     EXPECT_FALSE(s.Running());
 }
@@ -174,7 +177,8 @@ TEST_F(SessionTest, MissingOutputShowsTheBoxMissingTriggerShowsNothing) {
 TEST_F(SessionTest, AFailedRenameIsReportedAndTheSessionStillEnds) {
     CCaptureSession s(mainWindow);
     session = &s;
-    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false), std::make_unique<Trigger>(settings, mainWindow),
+    ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false),
+                         std::make_unique<Trigger>(settings, mainWindow),
                          std::make_unique<Output>(settings, true)));
     SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
         HWND box = FindWindowA(nullptr, "Vistrel");

@@ -164,14 +164,16 @@ TEST(ResultPreview, ReopensWhereAcceptOrDropLeftItButNotWhereEscDid) {
 }
 
 TEST(ResultPreview, TakesTheWaitingWindowAwayWhileOpen) {
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND owner =
+        CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     CWizardContainerDlg waiting;
     ASSERT_TRUE(waiting.Create(owner));
     SetWindowPos(waiting.hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     auto capture = MakeCapture(60, 60);
     bool visibleDuring = true;
-    RunPreview(owner, capture.get(), IDOK, [&](HWND) { visibleDuring = IsWindowVisible(waiting.hwnd()) != 0; });
+    RunPreview(owner, capture.get(), IDOK,
+               [&](HWND) { visibleDuring = IsWindowVisible(waiting.hwnd()) != 0; });
     EXPECT_FALSE(visibleDuring);
     EXPECT_TRUE(IsWindowVisible(waiting.hwnd())) << "not shown again after Accept";
 

@@ -69,7 +69,6 @@ TEST(SessionFlatness, TwoHundredCapturesInFourSessionsLeaveMemoryFlat) {
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     const std::string temp = folder + "\\";
 
-
     // One session of `count` captures to output `kind`.
     // Each session its own name: a second session would find name0001 taken.
     int sessionNumber = 0;
@@ -80,10 +79,18 @@ TEST(SessionFlatness, TwoHundredCapturesInFourSessionsLeaveMemoryFlat) {
         session = &s;
         std::unique_ptr<CToExecute> output;
         switch (kind) {
-        case 0: output = std::make_unique<CBitmapExecute>(settings, bmp); break;
-        case 1: output = std::make_unique<CClipboardExecute>(settings, main); break;
-        case 2: output = std::make_unique<CJpgExecute>(settings, jpg); break;
-        default: output = std::make_unique<CGifExecute>(settings, gif); break;
+        case 0:
+            output = std::make_unique<CBitmapExecute>(settings, bmp);
+            break;
+        case 1:
+            output = std::make_unique<CClipboardExecute>(settings, main);
+            break;
+        case 2:
+            output = std::make_unique<CJpgExecute>(settings, jpg);
+            break;
+        default:
+            output = std::make_unique<CGifExecute>(settings, gif);
+            break;
         }
         ASSERT_TRUE(s.Accept(std::make_unique<CFullscreenExecute>(settings, 0),
                              std::make_unique<Repeat>(settings, main, count), std::move(output)));

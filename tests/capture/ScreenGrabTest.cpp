@@ -40,8 +40,8 @@ protected:
         windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         windowClass.lpszClassName = "GrabPattern";
         RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(WS_EX_TOPMOST, "GrabPattern", "", WS_POPUP | WS_VISIBLE,
-                                  kWindowRect.left, kWindowRect.top, kWindowRect.right - kWindowRect.left,
+        window_ = CreateWindowExA(WS_EX_TOPMOST, "GrabPattern", "", WS_POPUP | WS_VISIBLE, kWindowRect.left,
+                                  kWindowRect.top, kWindowRect.right - kWindowRect.left,
                                   kWindowRect.bottom - kWindowRect.top, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
         ASSERT_TRUE(window_);
@@ -98,7 +98,8 @@ TEST_F(ScreenGrabTest, CopiesTheScreenInTheDisplayFormat) {
     BITMAP info{};
     GetObjectA(holder.get(), sizeof info, &info);
     HDC screen = GetDC(nullptr);
-    EXPECT_EQ(info.bmBitsPixel * info.bmPlanes, GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES));
+    EXPECT_EQ(info.bmBitsPixel * info.bmPlanes,
+              GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES));
     ReleaseDC(nullptr, screen);
 
     Pixels p = Read(holder.get());

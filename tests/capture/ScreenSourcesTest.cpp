@@ -39,7 +39,8 @@ HWND MakeForegroundWindow(int x, int y, int w, int h) {
 class SourcesTest : public testing::Test {
 protected:
     void SetUp() override {
-        owner = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        owner =
+            CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(waiting.Create(owner));
         SetWindowPos(waiting.hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);

@@ -48,8 +48,10 @@ COLORREF DibPixel(const BYTE* dib, int x, int y) {
         RGBQUAD q = table[row[x]];
         return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
     }
-    case 24: return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    case 32: return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+    case 24:
+        return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+    case 32:
+        return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
     }
     return CLR_INVALID;
 }
@@ -65,8 +67,7 @@ std::vector<BYTE> ReadFile(const std::string& path) {
     return bytes;
 }
 
-template <typename T>
-T At(const std::vector<BYTE>& bytes, size_t offset) {
+template <typename T> T At(const std::vector<BYTE>& bytes, size_t offset) {
     T value{};
     std::memcpy(&value, bytes.data() + offset, sizeof value);
     return value;
@@ -118,8 +119,13 @@ TEST(ClipboardDib, IsTwentyFourBitsFromADeepDisplayAndConvertsBack) {
         auto* h = static_cast<const BITMAPINFOHEADER*>(lock.data());
         const int depth = DisplayDepth();
         EXPECT_EQ(h->biBitCount, depth > 8 ? 24 : 8);
-        if (depth > 8) // one pixel of three bytes, padded to four
-            EXPECT_EQ(DibRowSize(1, 24), 4u);
+        if (depth > 8) {
+            // Rows of one pixel: three bytes padded to four, the bottom row first.
+            const BYTE* rows = static_cast<const BYTE*>(lock.data()) + 40;
+            EXPECT_EQ(rows[1], 255) << "bottom row green";
+            EXPECT_EQ(rows[4 * 5 + 2], 255) << "top row red, five padded rows up";
+            EXPECT_EQ(rows[4 * 5 + 1], 0);
+        }
         EXPECT_EQ(DibPixel(static_cast<const BYTE*>(lock.data()), 0, 0), kRed);
         EXPECT_EQ(DibPixel(static_cast<const BYTE*>(lock.data()), 0, 5), kGreen);
     }

@@ -152,10 +152,18 @@ TEST_F(FileOutputTest, UnwritablePathStoresNothingAndUsesUpTheNumber) {
         const std::string name = dir + "\\missing\\x" + std::to_string(kind) + ".img";
         std::unique_ptr<CFileExecute> output;
         switch (kind) {
-        case 0: output = std::make_unique<CBitmapExecute>(settings, name); break;
-        case 1: output = std::make_unique<CJpgExecute>(settings, name); break;
-        case 2: output = std::make_unique<CPngExecute>(settings, name); break;
-        default: output = std::make_unique<CGifExecute>(settings, name); break;
+        case 0:
+            output = std::make_unique<CBitmapExecute>(settings, name);
+            break;
+        case 1:
+            output = std::make_unique<CJpgExecute>(settings, name);
+            break;
+        case 2:
+            output = std::make_unique<CPngExecute>(settings, name);
+            break;
+        default:
+            output = std::make_unique<CGifExecute>(settings, name);
+            break;
         }
         EXPECT_FALSE(output->Store(capture)) << kind;
         EXPECT_EQ(output->storedCount(), 1);

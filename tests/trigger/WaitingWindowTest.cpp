@@ -64,8 +64,7 @@ protected:
         GetWindowRect(container.hwnd(), &r);
         return r;
     }
-    template <typename Page>
-    Page* Show(Page* page) {
+    template <typename Page> Page* Show(Page* page) {
         EXPECT_TRUE(page->Create(container.hwnd()));
         container.ShowPage(std::unique_ptr<CWizardDlg>(page));
         return page;
