@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -168,6 +170,73 @@ TEST_F(FileOutputTest, UnwritablePathStoresNothingAndUsesUpTheNumber) {
         EXPECT_FALSE(output->Store(capture)) << kind;
         EXPECT_EQ(output->storedCount(), 1);
     }
+}
+
+// Random pixels, so that no format compresses the capture into a few bytes.
+BitmapHolder MakeNoise(int width, int height) {
+    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
+    unsigned seed = 12345;
+    for (unsigned char& b : pixels) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<unsigned char>(seed >> 16);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(nullptr);
+    BitmapHolder bitmap(CreateCompatibleBitmap(screen, width, height));
+    SetDIBits(screen, bitmap.get(), 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+
+// A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a
+// drive and names a folder on it in VISTREL_FULL_DISK.
+TEST(FullDisk, NothingIsStoredNothingIsLeftAndTheSessionGoesOn) {
+    const char* full = std::getenv("VISTREL_FULL_DISK");
+    if (!full)
+        GTEST_SKIP() << "needs a full drive; run through full_disk.sh";
+    SettingsStore settings{"VistrelTest"};
+    BitmapHolder capture = MakeNoise(512, 512);
+    const char* names[4] = {"shot.bmp", "shot.jpg", "shot.png", "shot.gif"};
+    for (int kind = 0; kind < 4; ++kind) {
+        const std::string name = std::string(full) + "\\" + names[kind];
+        std::unique_ptr<CFileExecute> output;
+        switch (kind) {
+        case 0:
+            output = std::make_unique<CBitmapExecute>(settings, name);
+            break;
+        case 1:
+            output = std::make_unique<CJpgExecute>(settings, name);
+            break;
+        case 2:
+            output = std::make_unique<CPngExecute>(settings, name);
+            break;
+        default:
+            output = std::make_unique<CGifExecute>(settings, name);
+            break;
+        }
+        EXPECT_FALSE(output->Store(capture)) << name << " reported as stored on a full disk";
+        EXPECT_FALSE(Exists(name)) << "a partial " << name << " was left behind";
+        // The second capture finds no first file to rename and says so; the
+        // third fails quietly like the first: the session goes on.
+        EXPECT_THROW(output->Store(capture), win::FileError) << name;
+        EXPECT_EQ(output->storedCount(), 2);
+        EXPECT_FALSE(output->Store(capture)) << name;
+        EXPECT_EQ(output->storedCount(), 3);
+        EXPECT_FALSE(Exists(std::string(full) + "\\shot0003" + (names[kind] + 4))) << "partial file left";
+    }
+    // Nothing was left to fill the drive: a small capture still fits.
+    BitmapHolder small = MakeCapture(RGB(10, 20, 30));
+    CBitmapExecute after(settings, std::string(full) + "\\small.bmp");
+    EXPECT_TRUE(after.Store(small));
+    const std::vector<unsigned char> bmp = Bytes(std::string(full) + "\\small.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    const size_t declared = bmp[2] | bmp[3] << 8 | bmp[4] << 16 | static_cast<size_t>(bmp[5]) << 24;
+    EXPECT_EQ(bmp.size(), declared) << "the small capture was cut short";
 }
 
 } // namespace
