@@ -3,6 +3,7 @@
 // With VISTREL_CAPTURE_OUT set, the whole-screen files are left in that
 // folder for the pixel comparison against ImageMagick's own grab.
 
+#include "tests/common/Files.h"
 #include "tests/e2e/VsrDriver.h"
 
 #include "resources/resource.h"
@@ -87,22 +88,6 @@ std::string OutputFolder() {
     return folder;
 }
 
-std::vector<unsigned char> Bytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;)
-            bytes.push_back(static_cast<unsigned char>(c));
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-template <typename T> T At(const std::vector<unsigned char>& b, size_t offset) {
-    T value{};
-    memcpy(&value, b.data() + offset, sizeof value);
-    return value;
-}
-
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -133,17 +118,17 @@ std::string CaptureToFile(const char* output, const std::string& name) {
 
 TEST(Capture, WholeScreenToBmpJpegPngGif) {
     const std::string bmp = CaptureToFile(kBitmap, "screen.bmp");
-    std::vector<unsigned char> b = Bytes(bmp);
+    std::vector<unsigned char> b = ReadFileBytes(bmp);
     ASSERT_GT(b.size(), 54u);
     const int depth = DisplayDepth();
     const int bits = depth <= 8 ? 8 : depth <= 24 ? 24 : 32;
-    EXPECT_EQ(At<WORD>(b, 28), bits);
-    EXPECT_EQ(At<DWORD>(b, 10), bits == 8 ? 1078u : 54u);
-    EXPECT_EQ(At<LONG>(b, 18), GetSystemMetrics(SM_CXSCREEN));
-    EXPECT_EQ(At<LONG>(b, 22), GetSystemMetrics(SM_CYSCREEN));
-    EXPECT_EQ(At<DWORD>(b, 2), b.size());
+    EXPECT_EQ(ValueAt<WORD>(b, 28), bits);
+    EXPECT_EQ(ValueAt<DWORD>(b, 10), bits == 8 ? 1078u : 54u);
+    EXPECT_EQ(ValueAt<LONG>(b, 18), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(ValueAt<LONG>(b, 22), GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(ValueAt<DWORD>(b, 2), b.size());
 
-    std::vector<unsigned char> j = Bytes(CaptureToFile(kJpeg, "screen.jpg"));
+    std::vector<unsigned char> j = ReadFileBytes(CaptureToFile(kJpeg, "screen.jpg"));
     ASSERT_GT(j.size(), 20u);
     EXPECT_EQ(j[0], 0xFF);
     EXPECT_EQ(j[1], 0xD8);
@@ -151,10 +136,10 @@ TEST(Capture, WholeScreenToBmpJpegPngGif) {
     EXPECT_EQ(j[13], 1) << "JFIF density in dots per inch";
     EXPECT_EQ(j[14] * 256 + j[15], 72);
     EXPECT_EQ(j[16] * 256 + j[17], 72);
-    std::vector<unsigned char> p = Bytes(CaptureToFile(kPng, "screen.png"));
+    std::vector<unsigned char> p = ReadFileBytes(CaptureToFile(kPng, "screen.png"));
     ASSERT_GT(p.size(), 26u);
     EXPECT_EQ(p[25], depth > 8 ? 2 : 3);
-    std::vector<unsigned char> g = Bytes(CaptureToFile(kGif, "screen.gif"));
+    std::vector<unsigned char> g = ReadFileBytes(CaptureToFile(kGif, "screen.gif"));
     ASSERT_GT(g.size(), 13u);
     EXPECT_EQ(std::string(g.begin(), g.begin() + 4), "GIF8");
 }
@@ -243,10 +228,10 @@ TEST(Capture, ActiveWindowTakesTheMainWindowWhenItStaysVisible) {
         }
         ASSERT_TRUE(app.CaptureAndWaitForEnd());
         ASSERT_TRUE(WaitFor([&] { return Exists(path); }, 5000));
-        std::vector<unsigned char> b = Bytes(path);
+        std::vector<unsigned char> b = ReadFileBytes(path);
         ASSERT_GT(b.size(), 54u);
-        EXPECT_EQ(At<LONG>(b, 18), expected.right) << "client " << client;
-        EXPECT_EQ(At<LONG>(b, 22), expected.bottom) << "client " << client;
+        EXPECT_EQ(ValueAt<LONG>(b, 18), expected.right) << "client " << client;
+        EXPECT_EQ(ValueAt<LONG>(b, 22), expected.bottom) << "client " << client;
         app.process.Close();
     }
 }

@@ -281,7 +281,7 @@ TEST(DibImage, SaveToFileWritesAndReportsOpenFailure) {
     FillImage(image, 5, 5, 24, Pattern::Gradient, 1);
     const std::string path = TempPath("save.bmp");
     ASSERT_TRUE(image.SaveToFile(path.c_str(), FormatBmp));
-    EXPECT_EQ(ReadWholeFile(path).size(), 14u + image.DibBlockSize());
+    EXPECT_EQ(ReadFileBytes(path).size(), 14u + image.DibBlockSize());
     std::remove(path.c_str());
     EXPECT_FALSE(image.SaveToFile("/nonexistent-dir/x.bmp", FormatBmp));
     EXPECT_STREQ(image.LastError(), "");

@@ -340,21 +340,6 @@ std::vector<uint8_t> Encoded(CDibImage& image, uint32_t format, bool* ok) {
     return stream.Data();
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::vector<uint8_t> data;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        return data;
-    }
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        data.insert(data.end(), chunk, chunk + n);
-    }
-    std::fclose(f);
-    return data;
-}
-
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f) {

@@ -2,6 +2,8 @@
 // with the reference libraries, and file plumbing.
 #pragma once
 
+#include "tests/common/Files.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -85,7 +87,6 @@ DecodedJpeg DecodeJpegWithLibjpeg(const std::vector<uint8_t>& bytes);
 std::vector<uint16_t> ReferenceLumaQuant(int quality);
 
 std::vector<uint8_t> Encoded(CDibImage& image, uint32_t format, bool* ok = nullptr);
-std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string TempPath(const std::string& name);
 

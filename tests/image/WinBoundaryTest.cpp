@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/DibImage.h"
+#include "tests/common/Files.h"
 
 using namespace vistrel;
 
@@ -32,20 +33,6 @@ std::string TempFile(const char* name) {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
     return std::string(dir) + "vistrel-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::vector<uint8_t> data;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f) {
-        uint8_t chunk[4096];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-            data.insert(data.end(), chunk, chunk + n);
-        }
-        std::fclose(f);
-    }
-    return data;
 }
 
 // Top-down 0x00RRGGBB pixels of any bitmap, through GDI itself.

@@ -1,6 +1,7 @@
 // DIB conversions and the BMP writer on bitmaps of known colours.
 
 #include "output/DibUtils.h"
+#include "tests/common/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -54,23 +55,6 @@ COLORREF DibPixel(const BYTE* dib, int x, int y) {
         return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
     }
     return CLR_INVALID;
-}
-
-std::vector<BYTE> ReadFile(const std::string& path) {
-    std::vector<BYTE> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF)
-            bytes.push_back(static_cast<BYTE>(c));
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-template <typename T> T At(const std::vector<BYTE>& bytes, size_t offset) {
-    T value{};
-    std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
 }
 
 std::string TempPath(const char* name) {
@@ -143,7 +127,7 @@ TEST(SaveBitmapFile, WritesTheDisplayDepthWithACorrectHeader) {
     auto bitmap = MakeCapture(21, 8);
     Palette palette = CreateScreenPalette();
     ASSERT_TRUE(SaveBitmapFile(bitmap.get(), palette.get(), path.c_str()));
-    std::vector<BYTE> bytes = ReadFile(path);
+    std::vector<BYTE> bytes = ReadFileBytes(path);
     ASSERT_GT(bytes.size(), 54u);
 
     const int depth = DisplayDepth();
@@ -152,12 +136,12 @@ TEST(SaveBitmapFile, WritesTheDisplayDepthWithACorrectHeader) {
     const DWORD pixels = DibRowSize(21, expectedBits) * 8;
     EXPECT_EQ(bytes[0], 'B');
     EXPECT_EQ(bytes[1], 'M');
-    EXPECT_EQ(At<DWORD>(bytes, 2), bytes.size());
-    EXPECT_EQ(At<DWORD>(bytes, 2), 54 + table + pixels);
-    EXPECT_EQ(At<DWORD>(bytes, 10), 54 + table);
-    EXPECT_EQ(At<WORD>(bytes, 28), expectedBits);
-    EXPECT_EQ(At<DWORD>(bytes, 30), 0u);
-    EXPECT_EQ(At<DWORD>(bytes, 34), pixels);
+    EXPECT_EQ(ValueAt<DWORD>(bytes, 2), bytes.size());
+    EXPECT_EQ(ValueAt<DWORD>(bytes, 2), 54 + table + pixels);
+    EXPECT_EQ(ValueAt<DWORD>(bytes, 10), 54 + table);
+    EXPECT_EQ(ValueAt<WORD>(bytes, 28), expectedBits);
+    EXPECT_EQ(ValueAt<DWORD>(bytes, 30), 0u);
+    EXPECT_EQ(ValueAt<DWORD>(bytes, 34), pixels);
     EXPECT_EQ(DibPixel(bytes.data() + 14, 0, 0), kRed);
     EXPECT_EQ(DibPixel(bytes.data() + 14, 20, 7), kGreen);
 
@@ -192,7 +176,7 @@ TEST(WriteDibFile, ReportsMissingDibAndUnwritablePath) {
         ASSERT_TRUE(inUse);
         EXPECT_EQ(WriteDibFile(dib.get(), locked.c_str()), kWriteDibCannotWrite);
     }
-    EXPECT_EQ(ReadFile(locked).size(), 4u);
+    EXPECT_EQ(ReadFileBytes(locked).size(), 4u);
     DeleteFileA(locked.c_str());
 }
 

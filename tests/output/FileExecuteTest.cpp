@@ -3,6 +3,7 @@
 
 #include "output/FileExecute.h"
 #include "settings/SettingsStore.h"
+#include "tests/common/Files.h"
 #include "win/FileError.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,18 @@ BitmapHolder MakeCapture(COLORREF colour) {
     return bitmap;
 }
 
-std::vector<unsigned char> Bytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;)
-            bytes.push_back(static_cast<unsigned char>(c));
-        std::fclose(f);
+// The four file outputs by number: BMP, JPEG, PNG, GIF.
+std::unique_ptr<CFileExecute> MakeFileOutput(int kind, SettingsStore& settings, const std::string& name) {
+    switch (kind) {
+    case 0:
+        return std::make_unique<CBitmapExecute>(settings, name);
+    case 1:
+        return std::make_unique<CJpgExecute>(settings, name);
+    case 2:
+        return std::make_unique<CPngExecute>(settings, name);
+    default:
+        return std::make_unique<CGifExecute>(settings, name);
     }
-    return bytes;
 }
 
 bool Exists(const std::string& path) {
@@ -84,8 +89,8 @@ TEST_F(FileOutputTest, SeveralCapturesGetNumberedNamesAndOneKeepsTheName) {
     for (const char* name : {"test0001.bmp", "test0002.bmp", "test0003.bmp"})
         EXPECT_TRUE(Exists(dir + "\\" + name)) << name;
     // Each file holds its own capture.
-    const auto first = Bytes(dir + "\\test0001.bmp"), second = Bytes(dir + "\\test0002.bmp"),
-               third = Bytes(dir + "\\test0003.bmp");
+    const auto first = ReadFileBytes(dir + "\\test0001.bmp"), second = ReadFileBytes(dir + "\\test0002.bmp"),
+               third = ReadFileBytes(dir + "\\test0003.bmp");
     ASSERT_GT(second.size(), 60u);
     EXPECT_NE(first, second);
     EXPECT_NE(second, third);
@@ -105,8 +110,8 @@ TEST_F(FileOutputTest, FailedRenameIsReportedButTheCaptureIsKept) {
     EXPECT_THROW(output.Store(second), win::FileError);
     EXPECT_EQ(output.storedCount(), 2);
     EXPECT_TRUE(Exists(dir + "\\shot.png")) << "the first capture must stay";
-    EXPECT_EQ(Bytes(dir + "\\shot0001.png").size(), 5u) << "an existing file was overwritten";
-    const std::vector<unsigned char> kept = Bytes(dir + "\\shot0002.png");
+    EXPECT_EQ(ReadFileBytes(dir + "\\shot0001.png").size(), 5u) << "an existing file was overwritten";
+    const std::vector<unsigned char> kept = ReadFileBytes(dir + "\\shot0002.png");
     ASSERT_GT(kept.size(), 8u) << "second capture lost";
     EXPECT_EQ(kept[1], 'P');
 
@@ -127,23 +132,23 @@ TEST_F(FileOutputTest, EachFormatIsWrittenWhateverTheExtension) {
     EXPECT_TRUE(gif.Store(capture));
     EXPECT_TRUE(jpgAsPng.Store(capture));
 
-    auto j = Bytes(dir + "\\a.jpg");
+    auto j = ReadFileBytes(dir + "\\a.jpg");
     ASSERT_GT(j.size(), 20u);
     EXPECT_EQ(j[0], 0xFF);
     EXPECT_EQ(j[1], 0xD8);
     EXPECT_EQ(std::string(j.begin() + 6, j.begin() + 10), "JFIF");
-    auto p = Bytes(dir + "\\b.png");
+    auto p = ReadFileBytes(dir + "\\b.png");
     ASSERT_GT(p.size(), 26u);
     EXPECT_EQ(std::string(p.begin() + 1, p.begin() + 4), "PNG");
     HDC screen = GetDC(nullptr);
     const bool deep = GetDeviceCaps(screen, BITSPIXEL) > 8;
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(p[25], deep ? 2 : 3) << "PNG colour type";
-    auto g = Bytes(dir + "\\c.gif");
+    auto g = ReadFileBytes(dir + "\\c.gif");
     ASSERT_GT(g.size(), 13u);
     EXPECT_EQ(std::string(g.begin(), g.begin() + 4), "GIF8");
     EXPECT_EQ(g[10] & 0x87, 0x87) << "global table of 256 entries";
-    auto s = Bytes(dir + "\\shot.png");
+    auto s = ReadFileBytes(dir + "\\shot.png");
     ASSERT_GT(s.size(), 2u);
     EXPECT_EQ(s[0], 0xFF);
 }
@@ -152,21 +157,7 @@ TEST_F(FileOutputTest, UnwritablePathStoresNothingAndUsesUpTheNumber) {
     BitmapHolder capture = MakeCapture(RGB(9, 9, 9));
     for (int kind = 0; kind < 4; ++kind) {
         const std::string name = dir + "\\missing\\x" + std::to_string(kind) + ".img";
-        std::unique_ptr<CFileExecute> output;
-        switch (kind) {
-        case 0:
-            output = std::make_unique<CBitmapExecute>(settings, name);
-            break;
-        case 1:
-            output = std::make_unique<CJpgExecute>(settings, name);
-            break;
-        case 2:
-            output = std::make_unique<CPngExecute>(settings, name);
-            break;
-        default:
-            output = std::make_unique<CGifExecute>(settings, name);
-            break;
-        }
+        std::unique_ptr<CFileExecute> output = MakeFileOutput(kind, settings, name);
         EXPECT_FALSE(output->Store(capture)) << kind;
         EXPECT_EQ(output->storedCount(), 1);
     }
@@ -204,21 +195,7 @@ TEST(FullDisk, NothingIsStoredNothingIsLeftAndTheSessionGoesOn) {
     const char* names[4] = {"shot.bmp", "shot.jpg", "shot.png", "shot.gif"};
     for (int kind = 0; kind < 4; ++kind) {
         const std::string name = std::string(full) + "\\" + names[kind];
-        std::unique_ptr<CFileExecute> output;
-        switch (kind) {
-        case 0:
-            output = std::make_unique<CBitmapExecute>(settings, name);
-            break;
-        case 1:
-            output = std::make_unique<CJpgExecute>(settings, name);
-            break;
-        case 2:
-            output = std::make_unique<CPngExecute>(settings, name);
-            break;
-        default:
-            output = std::make_unique<CGifExecute>(settings, name);
-            break;
-        }
+        std::unique_ptr<CFileExecute> output = MakeFileOutput(kind, settings, name);
         EXPECT_FALSE(output->Store(capture)) << name << " reported as stored on a full disk";
         EXPECT_FALSE(Exists(name)) << "a partial " << name << " was left behind";
         // The second capture finds no first file to rename and says so; the
@@ -233,7 +210,7 @@ TEST(FullDisk, NothingIsStoredNothingIsLeftAndTheSessionGoesOn) {
     BitmapHolder small = MakeCapture(RGB(10, 20, 30));
     CBitmapExecute after(settings, std::string(full) + "\\small.bmp");
     EXPECT_TRUE(after.Store(small));
-    const std::vector<unsigned char> bmp = Bytes(std::string(full) + "\\small.bmp");
+    const std::vector<unsigned char> bmp = ReadFileBytes(std::string(full) + "\\small.bmp");
     ASSERT_GT(bmp.size(), 54u);
     const size_t declared = bmp[2] | bmp[3] << 8 | bmp[4] << 16 | static_cast<size_t>(bmp[5]) << 24;
     EXPECT_EQ(bmp.size(), declared) << "the small capture was cut short";

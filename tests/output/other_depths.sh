@@ -15,15 +15,15 @@ for depth in 8 16; do
     trap 'vistrel_teardown' EXIT
     vistrel_start_display || exit 1
     vistrel_start_wine || exit 1
-    for spec in "$@"; do
-      if [ "${spec:0:1}" = + ]; then
-        echo "== ${spec:1} on a $depth-bit display"
-        eval "${spec:1}" || { echo "other_depths: '${spec:1}' failed at $depth bits" >&2; exit 1; }
+    for step in "$@"; do
+      if [ "${step:0:1}" = + ]; then
+        echo "== ${step:1} on a $depth-bit display"
+        eval "${step:1}" || { echo "other_depths: '${step:1}' failed at $depth bits" >&2; exit 1; }
         continue
       fi
-      program=${spec%@*}
+      program=${step%@*}
       filter='*'
-      [ "$spec" != "$program" ] && filter=${spec#*@}
+      [ "$step" != "$program" ] && filter=${step#*@}
       echo "== $(basename "$program") ($filter) on a $depth-bit display"
       timeout -k 5 120 wine "$program" --gtest_color=no --gtest_filter="$filter" \
         || { echo "other_depths: $(basename "$program") failed at $depth bits" >&2; exit 1; }
