@@ -2,6 +2,8 @@
 
 #include "app/ResultDlg.h"
 #include "capture/ScreenGrab.h"
+#include "output/FileExecute.h"
+#include "settings/SettingsStore.h"
 #include "resources/resource.h"
 #include "trigger/WaitingWindow.h"
 
@@ -195,6 +197,44 @@ TEST(ResultPreview, LeavesTheCaptureReadableAfterwards) {
     EXPECT_TRUE(previous != nullptr && previous != HGDI_ERROR);
     EXPECT_EQ(GetPixel(memory.get(), 20, 5), kRight);
     SelectObject(memory.get(), previous);
+}
+
+} // namespace
+
+namespace {
+
+// Accept, Drop, Accept through the preview of a PNG output: the dropped capture
+// takes no number, so the session leaves exactly shot0001 and shot0002.
+TEST(ResultPreview, DroppedCaptureTakesNoNumber) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "vistrel-preview-numbers." + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(dir.c_str(), nullptr);
+    auto exists = [&](const char* name) {
+        return GetFileAttributesA((dir + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+
+    SettingsStore settings{"VistrelTest"};
+    CPngExecute output(settings, dir + "\\shot.png");
+    const UINT answers[3] = {IDOK, IDC_DROP, IDOK};
+    const bool stored[3] = {true, false, true};
+    for (int i = 0; i < 3; ++i) {
+        BitmapHolder capture = MakeCapture(40, 30);
+        scenario = {};
+        endCommand = answers[i];
+        UINT_PTR timer = SetTimer(nullptr, 0, 50, Drive);
+        EXPECT_EQ(output.StoreWithPreview(nullptr, capture, 1), stored[i]) << "capture " << i + 1;
+        KillTimer(nullptr, timer);
+    }
+    EXPECT_EQ(output.storedCount(), 2);
+    EXPECT_TRUE(exists("shot0001.png"));
+    EXPECT_TRUE(exists("shot0002.png"));
+    EXPECT_FALSE(exists("shot0003.png"));
+    EXPECT_FALSE(exists("shot.png"));
+
+    for (const char* name : {"shot.png", "shot0001.png", "shot0002.png", "shot0003.png"})
+        DeleteFileA((dir + "\\" + name).c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 } // namespace
