@@ -69,36 +69,62 @@ bool IsCombination(const Combination& c, WPARAM key) {
     return key == Load(c.key) && ModifiersMatch(c);
 }
 
+// What the press of a key decided, kept per key until its release: a person
+// often lets go of a modifier before the key, and the release must still do
+// what the press promised. Per copy of the library: a key's press and release
+// reach the same thread.
+enum PressDecision : uint8_t { kNotSeen = 0, kPassedOn, kStart, kStop };
+volatile uint8_t g_pressDecision[256];
+
+PressDecision JudgePress(const SharedBlock& block, WPARAM key) {
+    if (!HandleFromField(Load(block.keyTarget)))
+        return kPassedOn;
+    // The stop combination is tested even when the key is the start key
+    // with other modifiers, so both may share one key.
+    if (IsCombination(block.start, key))
+        return kStart;
+    if (IsCombination(block.stop, key))
+        return kStop;
+    return kPassedOn;
+}
+
 LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags) {
     // Without a block (a copy that is going away) the hook only passes on: it
     // must never take down or stall the process it runs in.
     SharedBlock* block = g_block;
-    if (code != HC_ACTION || !block)
+    if (code != HC_ACTION || !block || key > 0xFF)
         return CallNextHookEx(g_keyboardHook, code, key, flags);
 
-    const bool released = (static_cast<uint32_t>(flags) & 0x80000000u) != 0;
+    const uint32_t word = static_cast<uint32_t>(flags);
+    const bool released = (word & 0x80000000u) != 0;
+    const bool repeated = (word & 0x40000000u) != 0;
 
     // Key entry comes first: every key is swallowed, also Tab, Escape, Alt+F4.
     if (HWND edit = HandleFromField(Load(block->editTarget))) {
+        g_pressDecision[key] = kNotSeen;
         if (released)
             PostMessageA(edit, MSG_KEY_ENTERED, key, flags);
         return 1;
     }
 
-    if (HWND target = HandleFromField(Load(block->keyTarget))) {
-        // The stop combination is tested even when the key is the start key
-        // with other modifiers, so both may share one key.
-        UINT report = 0;
-        if (IsCombination(block->start, key))
-            report = MSG_CAPTURE;
-        else if (IsCombination(block->stop, key))
-            report = MSG_END_SESSION;
-        if (report) {
-            if (released)
-                PostMessageA(target, report, key, flags);
-            return 1;
+    PressDecision decision = static_cast<PressDecision>(g_pressDecision[key]);
+    if (!released) {
+        // An auto-repeated press keeps what the first press decided.
+        if (!repeated || decision == kNotSeen) {
+            decision = JudgePress(*block, key);
+            g_pressDecision[key] = decision;
+        }
+    } else {
+        // A release whose press went elsewhere (before the hook was armed, or
+        // to another process) is not ours.
+        g_pressDecision[key] = kNotSeen;
+        if (decision == kStart || decision == kStop) {
+            if (HWND target = HandleFromField(Load(block->keyTarget)))
+                PostMessageA(target, decision == kStart ? MSG_CAPTURE : MSG_END_SESSION, key, flags);
         }
     }
+    if (decision == kStart || decision == kStop)
+        return 1; // a swallowed press is followed by a swallowed release
     return CallNextHookEx(g_keyboardHook, code, key, flags);
 }
 

@@ -342,6 +342,30 @@ TEST_F(HookInput, StopCombinationMayShareTheStartKey) {
     EXPECT_EQ(VictimGotKey(VK_F9), 0);
 }
 
+TEST_F(HookInput, ReleaseDoesWhatItsPressDecidedWhenAModifierIsLetGoFirst) {
+    // Start CTRL+PRINTSCREEN, stop PRINTSCREEN: letting go of CTRL first is still a capture.
+    ArmKeys(VK_SNAPSHOT, 0, kDown, 0, VK_SNAPSHOT, 0, 0, 0);
+    ASSERT_TRUE(Drive("keydown ctrl keydown Print keyup ctrl keyup Print"));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE) << "the release judged by the modifiers of the moment";
+    EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 0);
+
+    // The reverse pairing: the stop combination stays a stop.
+    ArmKeys(VK_SNAPSHOT, 0, 0, 0, VK_SNAPSHOT, 0, kDown, 0);
+    ASSERT_TRUE(Drive("keydown ctrl keydown Print keyup ctrl keyup Print"));
+    reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_END_SESSION);
+
+    // A press that matched nothing passes on, and so does its release, though
+    // PRINTSCREEN alone would match by then.
+    ArmKeys(VK_SNAPSHOT, 0, 0, 0, VK_F10, 0, 0, 0);
+    ASSERT_TRUE(Drive("keydown shift keydown Print keyup shift keyup Print"));
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 2);
+}
+
 TEST_F(HookInput, OtherKeysPassThroughUntouched) {
     ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
     ASSERT_TRUE(Drive("key a" + Chord({"shift", "F9"}) + " key Tab"));
