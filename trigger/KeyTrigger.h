@@ -1,10 +1,11 @@
 #pragma once
 
-// The key trigger's page.
+// The key trigger's page: the start combination, and whether the session
+// stops after its first capture or on a stop combination.
 
-#include "app/SelectDlg.h"
+#include "trigger/KeyEntryPage.h"
 
-class COnKeyDlg : public CHowSelectDlg {
+class COnKeyDlg : public CKeyEntryPage {
 public:
     explicit COnKeyDlg(SettingsStore& settings);
     std::unique_ptr<CHowExecute> CreateExecute() override;

@@ -15,6 +15,9 @@ constexpr UINT_PTR kRefreshTimerId = 2;
 constexpr UINT kRefreshMilliseconds = 500;
 constexpr int kPageOffset = 10;
 
+// The one waiting window whose keys are routed (there is one per session).
+CWizardContainerDlg* g_routedWindow = nullptr;
+
 bool Overlap(const RECT& a, const RECT& b) {
     RECT common;
     return IntersectRect(&common, &a, &b) != FALSE;
@@ -27,12 +30,40 @@ bool Overlap(const RECT& a, const RECT& b) {
 CWizardContainerDlg::CWizardContainerDlg() : win::Dialog(IDD_WAITING) {}
 
 CWizardContainerDlg::~CWizardContainerDlg() {
+    if (keyRoute_)
+        UnhookWindowsHookEx(keyRoute_);
+    if (g_routedWindow == this)
+        g_routedWindow = nullptr;
     // The page's window is a child of ours: it goes first.
     currentPage_.reset();
 }
 
 bool CWizardContainerDlg::Create(HWND owner) {
-    return win::Dialog::Create(owner);
+    if (!win::Dialog::Create(owner))
+        return false;
+    // The window is modeless and the loops that run meanwhile (the main
+    // window's, the drains, message boxes) know nothing of it: a hook on this
+    // thread hands its keys to the dialog manager before any loop sees them.
+    if (!keyRoute_)
+        keyRoute_ = SetWindowsHookExA(WH_GETMESSAGE, RouteDialogKeys, nullptr, GetCurrentThreadId());
+    g_routedWindow = this;
+    return true;
+}
+
+LRESULT CALLBACK CWizardContainerDlg::RouteDialogKeys(int code, WPARAM removal, LPARAM message) {
+    auto* msg = reinterpret_cast<MSG*>(message);
+    CWizardContainerDlg* window = g_routedWindow;
+    if (code == HC_ACTION && removal == PM_REMOVE && window && window->hwnd() &&
+        msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
+        (msg->hwnd == window->hwnd() || IsChild(window->hwnd(), msg->hwnd)) &&
+        IsDialogMessageA(window->hwnd(), msg))
+        msg->message = WM_NULL; // handled: the loop that fetched it dispatches nothing
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
+void CWizardContainerDlg::OnCancel() {
+    if (currentPage_)
+        currentPage_->Cancel();
 }
 
 HWND CWizardContainerDlg::Owner() const {
@@ -218,6 +249,11 @@ void CButtonWizardDlg::OnCapture() {
 
 void CButtonWizardDlg::OnCancel() {
     PostToMainWindow(MSG_END_SESSION);
+}
+
+bool CButtonWizardDlg::Cancel() {
+    OnCancel();
+    return true;
 }
 
 COnKeyWizardDlg::COnKeyWizardDlg(CWizardContainerDlg& container, std::string headline)

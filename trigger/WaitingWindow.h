@@ -22,6 +22,8 @@ public:
     virtual ~CWizardDlg() = default;
     virtual void SetStatusText(const std::string&) {}
     virtual win::Dialog& PageWindow() = 0;
+    // Escape in the waiting window; true when the page took it.
+    virtual bool Cancel() { return false; }
 };
 
 class CWizardContainerDlg : public win::Dialog {
@@ -58,9 +60,13 @@ protected:
     BOOL OnInitDialog() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnOK() override {}
-    void OnCancel() override {}
+    // Escape anywhere in the window goes to the page.
+    void OnCancel() override;
 
 private:
+    // Routes keys typed into the window (Escape, Tab) through the dialog
+    // manager, whichever loop fetches them.
+    static LRESULT CALLBACK RouteDialogKeys(int code, WPARAM removal, LPARAM message);
     void ComputeCorners();
     void SendRequest(UINT message, WPARAM wParam, LPARAM lParam);
     RECT ScreenRect() const;
@@ -71,6 +77,7 @@ private:
     RECT corners_[4]{};
     int cornerIndex_ = -1;
     bool dodging_ = false;
+    HHOOK keyRoute_ = nullptr;
 };
 
 // Base of the pages with the buttons Capture, Hide and Cancel.
@@ -78,6 +85,7 @@ class CButtonWizardDlg : public win::Dialog, public CWizardDlg {
 public:
     void SetStatusText(const std::string& text) override;
     win::Dialog& PageWindow() override { return *this; }
+    bool Cancel() override;
 
 protected:
     CButtonWizardDlg(UINT templateId, CWizardContainerDlg& container, std::string headline);

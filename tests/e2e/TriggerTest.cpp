@@ -1,0 +1,387 @@
+// The key and timer triggers as a user meets them: vsr.exe armed, keys
+// pressed with xdotool while another program has the focus, and the files,
+// the waiting window and that program's input checked.
+
+#include "tests/common/Files.h"
+#include "tests/e2e/VsrDriver.h"
+#include "tests/hook/HookHarness.h"
+#include "tests/hook/ProbeProtocol.h"
+
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+const char kOnKey[] = "Capture after pressing a key";
+const char kOnTimer[] = "Capture after a number of seconds";
+constexpr DWORD kDown = 128;
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Stored selections for a whole-screen capture to PNG files named `fileName`;
+// `how` empty leaves the trigger list at its first entry, as on a first start.
+void StoreSession(const char* how, const std::string& fileName) {
+    settings::DeleteKey();
+    settings::WriteText("lastWhatSelection", "Capture the whole screen");
+    if (*how) {
+        settings::WriteText("lastHowSelection", how);
+        settings::WriteNumber("stopKeyRadio", 1020);
+    }
+    settings::WriteText("lastToSelection", "Save result as PNG");
+    settings::WriteText("fileName", fileName);
+    for (const char* option : {"hide", "mouse", "preview", "sound"})
+        settings::WriteNumber(option, 0);
+}
+
+void StoreCombination(const char* prefix, DWORD key, DWORD ctrl) {
+    const std::string p = prefix;
+    settings::WriteNumber((p.empty() ? "keyCode" : p + "KeyCode").c_str(), key);
+    settings::WriteNumber((p.empty() ? "scanCode" : p + "ScanCode").c_str(), 0);
+    settings::WriteNumber((p.empty() ? "shift" : p + "Shift").c_str(), 0);
+    settings::WriteNumber((p.empty() ? "ctrl" : p + "Ctrl").c_str(), ctrl);
+    settings::WriteNumber((p.empty() ? "alt" : p + "Alt").c_str(), 0);
+}
+
+// The waiting window of process `pid`, shown or hidden.
+HWND FindWaitingWindow(DWORD pid) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, "Vistrel Wizard"); w;
+         w = FindWindowExA(nullptr, w, nullptr, "Vistrel Wizard")) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid)
+            return w;
+    }
+    return nullptr;
+}
+
+std::string PageText(DWORD pid, int id) {
+    HWND waiting = FindWaitingWindow(pid);
+    HWND page = waiting ? GetWindow(waiting, GW_CHILD) : nullptr;
+    return page ? WindowText(GetDlgItem(page, id)) : std::string();
+}
+
+// The visible page of the main window holding `id`.
+HWND PageWith(HWND main, int id) {
+    for (const ChildPage& page : VisibleChildDialogs(main))
+        if (GetDlgItem(page.window, id))
+            return page.window;
+    return nullptr;
+}
+
+// vsr.exe running, and a window of another program that reports the keys it gets.
+class Session {
+public:
+    Session() {
+        started = process.Start(BinDir());
+        if (started)
+            window = process.WaitMainWindow();
+        char cmd[512];
+        std::snprintf(cmd, sizeof cmd, "\"%s\\hookprobe.exe\" victim 0x%llx 400 300 300 200",
+                      hooktest::ProgramFolder().c_str(),
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(recorder.Window())));
+        victimProcess = hooktest::Start(cmd).process;
+        recorder.PumpUntil([&] { return Find(probe::kVictimReady) != nullptr; }, 30000);
+        if (const hooktest::Posted* ready = Find(probe::kVictimReady))
+            victim = reinterpret_cast<HWND>(ready->wParam);
+    }
+    ~Session() {
+        if (victim)
+            PostMessageA(victim, probe::kQuit, 0, 0);
+        if (victimProcess) {
+            if (WaitForSingleObject(victimProcess, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(victimProcess, 1);
+            CloseHandle(victimProcess);
+        }
+    }
+    const hooktest::Posted* Find(UINT msg) {
+        for (const hooktest::Posted& p : recorder.Log())
+            if (p.msg == msg)
+                return &p;
+        return nullptr;
+    }
+    // Keys typed while the other program has the focus.
+    bool KeysToVictim(const std::string& keys) {
+        SetForegroundWindow(victim);
+        if (!WaitFor([&] { return GetForegroundWindow() == victim; }, 3000))
+            return false;
+        // The pointer goes over it too, as in the hook tests.
+        RECT r;
+        GetWindowRect(victim, &r);
+        return hooktest::Xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                                 std::to_string((r.top + r.bottom) / 2) + " " + keys);
+    }
+    int VictimGotKey(UINT vk) {
+        recorder.Pump(300);
+        int n = 0;
+        for (const hooktest::Posted& p : recorder.Log())
+            if (p.msg == probe::kInputReport && static_cast<UINT>(p.lParam) == vk &&
+                p.wParam >= WM_KEYFIRST && p.wParam <= WM_KEYLAST)
+                ++n;
+        return n;
+    }
+    // The waiting window stays hidden after a whole-screen grab: the session
+    // has ended when it is gone.
+    bool WaitForEnd(DWORD timeoutMs = 15000) {
+        return WaitFor([&] { return IsWindowVisible(window) && !FindWaitingWindow(process.pid()); },
+                       timeoutMs);
+    }
+    bool WaitArmed() {
+        return WaitFor([&] { return IsWindowVisible(FindWaitingWindow(process.pid())); }, 10000);
+    }
+    VsrProcess process;
+    hooktest::Recorder recorder;
+    HANDLE victimProcess = nullptr;
+    HWND victim = nullptr;
+    bool started = false;
+    HWND window = nullptr;
+};
+
+#define ASSERT_SESSION(s)                                                                                    \
+    ASSERT_TRUE((s).started && (s).window) << "vsr.exe did not show its main window";                        \
+    ASSERT_NE((s).victim, nullptr) << "the helper window (hookprobe victim) did not start"
+
+bool IsPng(const std::string& path) {
+    std::vector<unsigned char> b = ReadFileBytes(path);
+    if (b.size() <= 24 || b[1] != 'P' || b[2] != 'N' || b[3] != 'G')
+        return false;
+    const DWORD width = (DWORD(b[16]) << 24) | (DWORD(b[17]) << 16) | (DWORD(b[18]) << 8) | b[19];
+    return width == static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
+}
+
+double WriteSeconds(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    ULARGE_INTEGER t;
+    t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    return static_cast<double>(t.QuadPart) / 1e7;
+}
+
+} // namespace
+
+TEST(KeyTrigger, FirstStartArmsPrintScreenWhichCapturesOnceInAnotherProgram) {
+    TempFolder folder;
+    const std::string file = folder.path() + "\\key.png";
+    StoreSession("", file);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed()) << "Capture with the defaults showed no waiting window";
+    EXPECT_EQ(PageText(s.process.pid(), IDC_HEADLINE), "\"PRINTSCREEN\" will capture the whole screen.");
+
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    ASSERT_TRUE(s.WaitForEnd()) << "PRINTSCREEN did not end the session";
+    EXPECT_TRUE(IsPng(file)) << file;
+    EXPECT_EQ(s.VictimGotKey(VK_SNAPSHOT), 0) << "the other program saw PRINTSCREEN";
+    EXPECT_EQ(settings::ReadNumber("keyCode"), 44u);
+    EXPECT_EQ(settings::ReadNumber("stopKeyCode"), 0u) << "no stop combination: no key";
+    EXPECT_EQ(settings::ReadNumber("stopKeyRadio"), 1020u);
+}
+
+TEST(KeyTrigger, CtrlPrintScreenCapturesEachPressUntilTheStopCombination) {
+    TempFolder folder;
+    const std::string base = folder.path() + "\\shot";
+    StoreSession(kOnKey, base + ".png");
+    StoreCombination("", VK_SNAPSHOT, kDown);
+    StoreCombination("stop", VK_SNAPSHOT, 0);
+    settings::WriteNumber("stopKeyRadio", 1021);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    EXPECT_EQ(PageText(s.process.pid(), IDC_HEADLINE), "\"CTRL+PRINTSCREEN\" will capture the whole screen.");
+
+    ASSERT_TRUE(s.KeysToVictim("keydown ctrl key Print keyup ctrl"));
+    ASSERT_TRUE(WaitFor([&] { return Exists(base + ".png"); }, 10000)) << "CTRL+PRINTSCREEN took no capture";
+    // CTRL let go before PRINTSCREEN: still the start combination, judged by its press.
+    ASSERT_TRUE(s.KeysToVictim("keydown ctrl keydown Print keyup ctrl keyup Print"));
+    ASSERT_TRUE(WaitFor([&] { return Exists(base + "0002.png"); }, 10000)) << "the second capture is missing";
+    // Extra modifiers match nothing; PRINTSCREEN alone stops.
+    ASSERT_TRUE(s.KeysToVictim("keydown ctrl keydown shift key Print keyup shift keyup ctrl"));
+    Sleep(1000);
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    ASSERT_TRUE(s.WaitForEnd()) << "the stop combination did not end the session";
+    EXPECT_TRUE(IsPng(base + "0001.png"));
+    EXPECT_TRUE(IsPng(base + "0002.png"));
+    EXPECT_FALSE(Exists(base + "0003.png")) << "CTRL+SHIFT+PRINTSCREEN or the stop took a capture";
+    EXPECT_FALSE(Exists(base + ".png"));
+    EXPECT_EQ(s.VictimGotKey(VK_SNAPSHOT), 2) << "only CTRL+SHIFT+PRINTSCREEN reaches the other program";
+}
+
+TEST(KeyTrigger, EscapeOnTheWaitingPageEndsTheSessionAndMissingCombinationsAreNamed) {
+    TempFolder folder;
+    StoreSession(kOnKey, folder.path() + "\\none.png");
+    StoreCombination("", VK_SNAPSHOT, 0);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    ASSERT_TRUE(TypeKey(FindWaitingWindow(s.process.pid()), VK_ESCAPE)) << "the waiting window took no focus";
+    EXPECT_TRUE(s.WaitForEnd(5000)) << "Escape on the waiting page did not end the session";
+    EXPECT_FALSE(Exists(folder.path() + "\\none.png"));
+    s.process.Close();
+
+    // No stored start combination (a stop one is): both boxes empty, and
+    // Capture names what is missing. Then a start combination with the stop
+    // rule on an empty stop box.
+    const char* const missing[] = {"Please enter a key combination to start the capture.",
+                                   "Please enter a key combination to stop the capture."};
+    for (int round = 0; round < 2; ++round) {
+        StoreSession(kOnKey, folder.path() + "\\none.png");
+        StoreCombination(round ? "" : "stop", VK_SNAPSHOT, 0);
+        settings::WriteNumber("stopKeyRadio", round ? 1021 : 1020);
+        Session t;
+        ASSERT_SESSION(t);
+        HWND page = PageWith(t.window, IDC_START_KEY);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(WindowText(GetDlgItem(page, IDC_START_KEY)), round ? "PRINTSCREEN" : "");
+        EXPECT_EQ(WindowText(GetDlgItem(page, IDC_STOP_KEY)), "");
+        PostMessageA(t.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        auto box = WaitMessageBox(t.process.pid(), "Error", 5000);
+        ASSERT_TRUE(box) << "Capture with a missing combination said nothing";
+        EXPECT_EQ(box->text, missing[round]);
+        CloseMessageBox(box->window);
+        EXPECT_FALSE(WaitFor([&] { return FindWaitingWindow(t.process.pid()) != nullptr; }, 1000))
+            << "a session started without its combination";
+        EXPECT_TRUE(t.process.Close());
+    }
+}
+
+TEST(KeyEntry, BoxesNameTheKeysPressedAndKeepThemAcrossARestart) {
+    TempFolder folder;
+    StoreSession(kOnKey, folder.path() + "\\entry.png");
+    std::string shiftedOne;
+    {
+        Session s;
+        ASSERT_SESSION(s);
+        HWND page = PageWith(s.window, IDC_START_KEY);
+        ASSERT_NE(page, nullptr);
+        HWND box = GetDlgItem(page, IDC_START_KEY);
+        RECT r;
+        GetWindowRect(box, &r);
+        SetForegroundWindow(s.window);
+        ASSERT_TRUE(hooktest::Xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                                      std::to_string((r.top + r.bottom) / 2) + " click 1"));
+        auto named = [&](const std::string& keys, const std::string& expected) {
+            hooktest::Xdotool(keys);
+            return WaitFor([&] { return WindowText(box) == expected; }, 5000);
+        };
+        ASSERT_TRUE(named("keydown ctrl key a keyup ctrl", "CTRL+A")) << WindowText(box);
+        EXPECT_TRUE(named("keydown ctrl keydown a keyup ctrl keyup a", "A"))
+            << "CTRL let go first: " << WindowText(box);
+        EXPECT_TRUE(named("key Tab", "TAB")) << "Tab must be named, not move on: " << WindowText(box);
+        EXPECT_TRUE(named("key Escape", "ESCAPE")) << WindowText(box);
+        EXPECT_TRUE(named("keydown ctrl keydown alt keydown shift key F9 keyup shift keyup alt keyup ctrl",
+                          "CTRL+ALT+SHIFT+F9"))
+            << WindowText(box);
+        hooktest::Xdotool("key shift key ctrl");
+        Sleep(500);
+        EXPECT_EQ(WindowText(box), "CTRL+ALT+SHIFT+F9") << "a modifier alone changed the name";
+        ASSERT_TRUE(named("keydown shift key 1 keyup shift", "SHIFT+!")) << WindowText(box);
+
+        // Stored by Capture; the session is cancelled from its waiting page.
+        ASSERT_TRUE(PressButton(s.window, IDOK));
+        ASSERT_TRUE(s.WaitArmed());
+        HWND waiting = FindWaitingWindow(s.process.pid());
+        ASSERT_TRUE(PressButton(GetWindow(waiting, GW_CHILD), IDC_WIZ_CANCEL));
+        ASSERT_TRUE(s.WaitForEnd());
+        EXPECT_EQ(settings::ReadNumber("keyCode"), static_cast<DWORD>('1'));
+        EXPECT_EQ(settings::ReadNumber("shift"), kDown);
+        EXPECT_EQ(settings::ReadNumber("ctrl"), 0u);
+    }
+    // After a restart the digit is derived again, without SHIFT held.
+    Session s;
+    ASSERT_SESSION(s);
+    HWND page = PageWith(s.window, IDC_START_KEY);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_START_KEY)), "SHIFT+1");
+}
+
+TEST(TimerTrigger, SeriesCountsDownRestartsOnAStartPressAndStopsAtItsLimit) {
+    TempFolder folder;
+    const std::string base = folder.path() + "\\tick";
+    StoreSession(kOnTimer, base + ".png");
+    StoreCombination("", VK_SNAPSHOT, 0);
+    StoreCombination("stop", 0, 0);
+    settings::WriteNumber("stopKeyRadio", 1020);
+    settings::WriteNumber("seconds", 2);
+    settings::WriteNumber("numberOfCaptures", 4);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    const DWORD pid = s.process.pid();
+    EXPECT_EQ(PageText(pid, IDC_COUNTDOWN), "Timer has not been started yet.");
+
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    ASSERT_TRUE(
+        WaitFor([&] { return PageText(pid, IDC_COUNTDOWN) == "Remaining seconds: 2 screenshots: 3"; }, 5000))
+        << PageText(pid, IDC_COUNTDOWN)
+        << (Exists(base + ".png") ? ", first capture stored" : ", no capture");
+    ASSERT_TRUE(WaitFor([&] { return Exists(base + "0002.png"); }, 8000)) << "the countdown took no capture";
+    // Re-armed once the second capture is through (a press inside a capture is dropped).
+    ASSERT_TRUE(WaitFor(
+        [&] { return PageText(pid, IDC_COUNTDOWN).find("screenshots: 2") != std::string::npos; }, 5000))
+        << PageText(pid, IDC_COUNTDOWN);
+    // A start press during the countdown captures at once and restarts it.
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    ASSERT_TRUE(s.WaitForEnd(15000)) << "the series did not end at its limit";
+    Sleep(2500);
+    for (int k = 1; k <= 4; ++k) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%04d.png", k);
+        EXPECT_TRUE(IsPng(base + name)) << base + name;
+    }
+    EXPECT_FALSE(Exists(base + "0005.png")) << "more captures than the limit";
+    const double t1 = WriteSeconds(base + "0001.png"), t2 = WriteSeconds(base + "0002.png"),
+                 t3 = WriteSeconds(base + "0003.png"), t4 = WriteSeconds(base + "0004.png");
+    EXPECT_GE(t2 - t1, 1.8) << "the interval is 2 s";
+    EXPECT_LE(t2 - t1, 4.0);
+    EXPECT_LT(t3 - t2, 1.8) << "the start press did not capture at once";
+    EXPECT_GE(t4 - t3, 1.8) << "the interval did not restart with the press";
+    EXPECT_LE(t4 - t3, 4.0);
+}
+
+TEST(TimerTrigger, OutOfRangeFieldsAreRefusedSecondsFirst) {
+    TempFolder folder;
+    StoreSession(kOnTimer, folder.path() + "\\never.png");
+    Session s;
+    ASSERT_SESSION(s);
+    HWND page = PageWith(s.window, IDC_SECONDS);
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_CAPTURES)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_STOP_KEY)));
+    struct Case {
+        const char* seconds;
+        const char* captures;
+        const char* prompt;
+    } cases[] = {{"0", "0", "Please enter an integer between 1 and 3600."},
+                 {"3601", "1", "Please enter an integer between 1 and 3600."},
+                 {"3600", "0", "Please enter an integer between 1 and 10000."},
+                 {"1", "10001", "Please enter an integer between 1 and 10000."}};
+    for (const Case& c : cases) {
+        SetDlgItemTextA(page, IDC_SECONDS, c.seconds);
+        SetDlgItemTextA(page, IDC_CAPTURES, c.captures);
+        PostMessageA(s.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        auto box = WaitMessageBox(s.process.pid(), "Vistrel", 5000);
+        ASSERT_TRUE(box) << c.seconds << "/" << c.captures << " was not refused";
+        EXPECT_EQ(box->text, c.prompt) << c.seconds << "/" << c.captures;
+        CloseMessageBox(box->window);
+        EXPECT_FALSE(WaitFor([&] { return FindWaitingWindow(s.process.pid()) != nullptr; }, 500));
+    }
+    // "Stop after key combination:" trades the count's field for the stop box.
+    ASSERT_TRUE(PressButton(page, IDC_STOP_AFTER_KEY));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CAPTURES)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_STOP_KEY)));
+    EXPECT_TRUE(IsChecked(page, IDC_STOP_AFTER_KEY));
+    EXPECT_FALSE(IsChecked(page, IDC_STOP_AFTER_CAPTURE));
+}

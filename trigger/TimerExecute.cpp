@@ -1,0 +1,57 @@
+#include "trigger/TimerExecute.h"
+
+#include "app/Messages.h"
+#include "trigger/WaitingWindow.h"
+
+COnTimerExecute::COnTimerExecute(SettingsStore& settings, HWND mainWindow, const KeyArming& keys,
+                                 const TimerSeries& series)
+    : CKeyArmedExecute(settings, mainWindow, keys), series(series) {}
+
+COnTimerWizardDlg* COnTimerExecute::ShowTimerPage(CWhatExecute* source) {
+    if (!waitingWindow)
+        return nullptr;
+    auto page = std::make_unique<COnTimerWizardDlg>(*waitingWindow, Headline(source));
+    if (!page->Create(waitingWindow->hwnd()))
+        return nullptr;
+    COnTimerWizardDlg* shown = page.get();
+    waitingWindow->ShowPage(std::move(page));
+    return shown;
+}
+
+COnTimerWizardDlg* COnTimerExecute::KeptPage() const {
+    // The waiting window destroys its page whenever it shows another (the
+    // control source does so at every pick): only its current page is alive.
+    if (!keptPage || !waitingWindow)
+        return nullptr;
+    return dynamic_cast<COnTimerWizardDlg*>(waitingWindow->currentPage()) == keptPage ? keptPage : nullptr;
+}
+
+int COnTimerExecute::Begin(CWizardContainerDlg* window, CWhatExecute* source) {
+    waitingWindow = window;
+    // Not kept: it says "Timer has not been started yet." until the first capture.
+    ShowTimerPage(source);
+    ++captureCount;
+    ArmKeyCapture();
+    return 1;
+}
+
+int COnTimerExecute::AfterCapture(CWizardContainerDlg* window, CWhatExecute* source) {
+    waitingWindow = window;
+    COnTimerWizardDlg* page = KeptPage();
+    if (!page)
+        page = keptPage = ShowTimerPage(source);
+    // captureCount is k at the k-th capture: a limit of N takes exactly N.
+    if (series.stopAfterCount && captureCount >= series.captureLimit)
+        PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+    else if (page)
+        page->StartCountdown(mainWindow, series.interval,
+                             series.stopAfterCount ? series.captureLimit - captureCount : 0);
+    ++captureCount;
+    return 1;
+}
+
+int COnTimerExecute::End() {
+    if (COnTimerWizardDlg* page = KeptPage())
+        page->StopTimers();
+    return CKeyArmedExecute::End();
+}
