@@ -6,12 +6,12 @@
 CAreaDlg::CAreaDlg(SettingsStore& settings) : CWhatSelectDlg(IDD_AREA, IDS_CAPTURE_SELECTED_AREA, settings) {
     if (!wasLastSelection())
         return;
-    fixedDimensions = settings.ReadNumber(IDS_FIXED_DIMENSIONS);
-    fixedPosition = settings.ReadNumber(IDS_FIXED_POSITION);
-    height = settings.ReadNumber(IDS_HEIGHT);
-    width = settings.ReadNumber(IDS_WIDTH);
-    xPosition = settings.ReadNumber(IDS_X_POSITION);
-    yPosition = settings.ReadNumber(IDS_Y_POSITION);
+    area.fixedDimensions = settings.ReadNumber(IDS_FIXED_DIMENSIONS);
+    area.fixedPosition = settings.ReadNumber(IDS_FIXED_POSITION);
+    area.height = settings.ReadNumber(IDS_HEIGHT);
+    area.width = settings.ReadNumber(IDS_WIDTH);
+    area.xPosition = settings.ReadNumber(IDS_X_POSITION);
+    area.yPosition = settings.ReadNumber(IDS_Y_POSITION);
 }
 
 BOOL CAreaDlg::OnInitDialog() {
@@ -30,31 +30,39 @@ bool CAreaDlg::OnCommand(WORD id, WORD code, HWND control) {
 }
 
 void CAreaDlg::UpdateEnabling() {
-    EnableWindow(Item(IDC_X_POSITION), fixedPosition != 0);
-    EnableWindow(Item(IDC_Y_POSITION), fixedPosition != 0);
-    EnableWindow(Item(IDC_WIDTH), fixedDimensions != 0);
-    EnableWindow(Item(IDC_HEIGHT), fixedDimensions != 0);
+    EnableWindow(Item(IDC_X_POSITION), area.fixedPosition != 0);
+    EnableWindow(Item(IDC_Y_POSITION), area.fixedPosition != 0);
+    EnableWindow(Item(IDC_WIDTH), area.fixedDimensions != 0);
+    EnableWindow(Item(IDC_HEIGHT), area.fixedDimensions != 0);
 }
 
 void CAreaDlg::Exchange(win::DataExchange& exchange) {
     unsigned screenWidth = static_cast<unsigned>(GetSystemMetrics(SM_CXSCREEN));
     unsigned screenHeight = static_cast<unsigned>(GetSystemMetrics(SM_CYSCREEN));
-    exchange.Check(IDC_FIXED_POSITION, fixedPosition);
-    exchange.Check(IDC_FIXED_DIMENSIONS, fixedDimensions);
+    exchange.Check(IDC_FIXED_POSITION, area.fixedPosition);
+    exchange.Check(IDC_FIXED_DIMENSIONS, area.fixedDimensions);
     // Every field is checked, enabled or not: the frame opens at these values either way.
-    exchange.Int(IDC_WIDTH, width, 1, screenWidth);
-    exchange.Int(IDC_X_POSITION, xPosition, 0, screenWidth - 1);
-    exchange.Int(IDC_Y_POSITION, yPosition, 0, screenHeight - 1);
-    exchange.Int(IDC_HEIGHT, height, 1, screenHeight);
+    exchange.Int(IDC_WIDTH, area.width, 1, screenWidth);
+    exchange.Int(IDC_X_POSITION, area.xPosition, 0, screenWidth - 1);
+    exchange.Int(IDC_Y_POSITION, area.yPosition, 0, screenHeight - 1);
+    exchange.Int(IDC_HEIGHT, area.height, 1, screenHeight);
 }
 
-std::unique_ptr<CWhatExecute> CAreaDlg::CreateExecute(int) {
-    settings.WriteNumber(IDS_FIXED_DIMENSIONS, fixedDimensions);
-    settings.WriteNumber(IDS_FIXED_POSITION, fixedPosition);
-    settings.WriteNumber(IDS_HEIGHT, height);
-    settings.WriteNumber(IDS_WIDTH, width);
-    settings.WriteNumber(IDS_X_POSITION, xPosition);
-    settings.WriteNumber(IDS_Y_POSITION, yPosition);
+std::unique_ptr<CWhatExecute> CAreaDlg::CreateExecute(int captureMouse) {
+    settings.WriteNumber(IDS_FIXED_DIMENSIONS, area.fixedDimensions);
+    settings.WriteNumber(IDS_FIXED_POSITION, area.fixedPosition);
+    settings.WriteNumber(IDS_HEIGHT, area.height);
+    settings.WriteNumber(IDS_WIDTH, area.width);
+    settings.WriteNumber(IDS_X_POSITION, area.xPosition);
+    settings.WriteNumber(IDS_Y_POSITION, area.yPosition);
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CAreaExecute>(settings, captureMouse, *this, area);
+}
+
+void CAreaDlg::ShowArea(int x, int y, int areaWidth, int areaHeight) {
+    area.xPosition = x;
+    area.yPosition = y;
+    area.height = areaHeight;
+    area.width = areaWidth;
+    UpdateData(false);
 }

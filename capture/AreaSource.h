@@ -4,11 +4,14 @@
 // is, and whether the user may move or resize it.
 
 #include "app/SelectDlg.h"
+#include "capture/AreaExecute.h"
 
 class CAreaDlg : public CWhatSelectDlg {
 public:
     explicit CAreaDlg(SettingsStore& settings);
     std::unique_ptr<CWhatExecute> CreateExecute(int captureMouse) override;
+    // Takes the area just captured, so the frame opens there next time.
+    void ShowArea(int x, int y, int width, int height);
 
 protected:
     BOOL OnInitDialog() override;
@@ -19,10 +22,5 @@ private:
     // Each check box enables the two fields beneath it.
     void UpdateEnabling();
 
-    int fixedDimensions = 0;
-    int fixedPosition = 0;
-    int height = 100;
-    int width = 100;
-    int xPosition = 100;
-    int yPosition = 100;
+    AreaValues area;
 };
