@@ -1,6 +1,8 @@
 #include "app/CaptureSession.h"
 
+#include "app/Messages.h"
 #include "app/ScreenEffects.h"
+#include "capture/ControlExecute.h"
 #include "resources/resource.h"
 #include "trigger/WaitingWindow.h"
 #include "win/FileError.h"
@@ -93,6 +95,34 @@ void CCaptureSession::OnEndSession() {
         return;
     }
     End();
+}
+
+void CCaptureSession::OnPointer(UINT message) {
+    auto* control = dynamic_cast<CControlExecute*>(source_.get());
+    if (!control)
+        return;
+    if (busy_) {
+        // A pointer handler dispatches messages (the waiting window dodging
+        // the outline): a click then waits for it, a move is superseded by
+        // the next one. Reports during a capture step are stale.
+        if (message == MSG_MOUSE_DOWN && inPointerHandler_)
+            buttonDownPending_ = true;
+        return;
+    }
+    {
+        BusyScope busy(busy_);
+        inPointerHandler_ = true;
+        if (message == MSG_MOUSE_MOVE)
+            control->OnPointerMove();
+        else if (message == MSG_MOUSE_UP)
+            control->OnButtonUp();
+        if ((message == MSG_MOUSE_DOWN || buttonDownPending_) && !endRequested_)
+            control->OnButtonDown();
+        buttonDownPending_ = false;
+        inPointerHandler_ = false;
+    }
+    if (endRequested_)
+        End();
 }
 
 void CCaptureSession::CaptureStep() {

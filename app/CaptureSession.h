@@ -44,6 +44,8 @@ public:
 
     void OnCapture();
     void OnEndSession();
+    // The mouse hook's reports while the control source picks a window.
+    void OnPointer(UINT message);
 
     CWhatExecute* source() const { return source_.get(); }
     CWizardContainerDlg* waitingWindow() const { return waitingWindow_.get(); }
@@ -62,4 +64,6 @@ private:
     std::unique_ptr<CToExecute> output_;
     bool busy_ = false;         // a step, the start or the end is running
     bool endRequested_ = false; // an end request arrived while busy
+    bool inPointerHandler_ = false;
+    bool buttonDownPending_ = false; // a click arrived inside a pointer handler
 };

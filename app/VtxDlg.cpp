@@ -206,6 +206,13 @@ bool CVtxDlg::StartSession() {
 
 bool CVtxDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
     switch (message) {
+    case MSG_MOUSE_MOVE:
+    case MSG_MOUSE_UP:
+    case MSG_MOUSE_DOWN:
+        if (session)
+            session->OnPointer(message);
+        result = 0;
+        return true;
     case MSG_CAPTURE:
         if (session)
             session->OnCapture();

@@ -1,5 +1,6 @@
 #include "capture/ControlSource.h"
 
+#include "capture/ControlExecute.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
 
@@ -13,8 +14,9 @@ void CControlDlg::Exchange(win::DataExchange& exchange) {
     exchange.Check(IDC_SCROLL, scroll);
 }
 
-std::unique_ptr<CWhatExecute> CControlDlg::CreateExecute(int) {
+std::unique_ptr<CWhatExecute> CControlDlg::CreateExecute(int captureMouse) {
     settings.WriteNumber(IDS_SCROLL, scroll);
     WriteLastSelection();
-    return nullptr;
+    // The main window, parent of this page, receives the hook's reports.
+    return std::make_unique<CControlExecute>(settings, captureMouse, GetParent(hwnd()), scroll);
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -384,4 +385,143 @@ TEST(TimerTrigger, OutOfRangeFieldsAreRefusedSecondsFirst) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_STOP_KEY)));
     EXPECT_TRUE(IsChecked(page, IDC_STOP_AFTER_KEY));
     EXPECT_FALSE(IsChecked(page, IDC_STOP_AFTER_CAPTURE));
+}
+
+// ---- the area and control sources, armed by these triggers ----
+
+namespace {
+
+const char kArea[] = "Capture selected area";
+const char kControl[] = "Capture a button or a menu or a window pane or ...";
+
+void StoreSource(const char* what) {
+    settings::WriteText("lastWhatSelection", what);
+    settings::WriteNumber("hide", 1);
+}
+
+POINT PngSize(const std::string& path) {
+    std::vector<unsigned char> b = ReadFileBytes(path);
+    if (b.size() < 24)
+        return POINT{-1, -1};
+    auto big = [&](size_t i) { return LONG((b[i] << 24) | (b[i + 1] << 16) | (b[i + 2] << 8) | b[i + 3]); };
+    return POINT{big(16), big(20)};
+}
+
+std::string At(int x, int y) {
+    return std::to_string(x) + " " + std::to_string(y);
+}
+
+// Pixels of the 2-pixel band just outside `r` that differ between two screenshots.
+int BandChanges(const Screenshot& a, const Screenshot& b, const RECT& r) {
+    int changed = 0;
+    for (int y = r.top - 2; y < r.bottom + 2; ++y)
+        for (int x = r.left - 2; x < r.right + 2; ++x) {
+            const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            if (!inside && x >= 0 && y >= 0 && x < a.width && y < a.height && a.at(x, y) != b.at(x, y))
+                ++changed;
+        }
+    return changed;
+}
+
+} // namespace
+
+TEST(AreaSource, FrameOpensAtTheStoredAreaFollowsItsMovesAndCapturesItsHole) {
+    TempFolder folder;
+    const std::string file = folder.path() + "\\area.png";
+    StoreSession(kOnKey, file);
+    StoreCombination("", VK_SNAPSHOT, 0);
+    StoreSource(kArea);
+    for (auto [name, value] : {std::pair{"xPosition", 300},
+                               {"yPosition", 250},
+                               {"width", 120},
+                               {"height", 80},
+                               {"fixedPosition", 0},
+                               {"fixedDimensions", 0}})
+        settings::WriteNumber(name, value);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    HWND frame = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (frame = FindWindowA(nullptr, "X: 300 Y: 250 Width: 120 Height: 80")); }, 5000))
+        << "no frame captioned with the stored area";
+    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: 300 Y: 250 Width: 120 Height: 80");
+
+    // Moved 40 right and 30 down: the caption follows, the capture takes the hole there.
+    RECT r;
+    GetWindowRect(frame, &r);
+    SetWindowPos(frame, nullptr, r.left + 40, r.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == "X: 340 Y: 280 Width: 120 Height: 80"; }, 5000))
+        << WindowText(frame);
+    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: 340 Y: 280 Width: 120 Height: 80");
+
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    ASSERT_TRUE(s.WaitForEnd()) << "the capture did not end the session";
+    EXPECT_FALSE(IsWindowVisible(frame)) << "the frame stays after the session";
+    const POINT size = PngSize(file);
+    EXPECT_EQ(size.x, 120);
+    EXPECT_EQ(size.y, 80);
+    HWND page = PageWith(s.window, IDC_X_POSITION);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_X_POSITION)), "340") << "the page takes the area just captured";
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_Y_POSITION)), "280");
+}
+
+TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFrame) {
+    TempFolder folder;
+    const std::string file = folder.path() + "\\control.png";
+    StoreSession(kOnKey, file);
+    StoreCombination("", VK_SNAPSHOT, 0);
+    StoreCombination("stop", VK_F10, 0);
+    settings::WriteNumber("stopKeyRadio", 1021);
+    StoreSource(kControl);
+    Session s;
+    ASSERT_SESSION(s);
+    HWND button = FindWindowExA(s.victim, nullptr, "Button", nullptr);
+    ASSERT_NE(button, nullptr);
+    RECT target;
+    GetWindowRect(button, &target);
+    // The main window comes back at the end: clear of the button.
+    SetWindowPos(s.window, nullptr, 0, 520, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+
+    // Two picks: the first is clicked, the second cancelled by the stop combination.
+    for (int pick = 0; pick < 2; ++pick) {
+        ASSERT_TRUE(s.KeysToVictim("key Print"));
+        auto controlPage = [&] {
+            HWND page = GetWindow(FindWaitingWindow(s.process.pid()), GW_CHILD);
+            return page && !GetDlgItem(page, IDC_WIZ_CAPTURE);
+        };
+        ASSERT_TRUE(WaitFor(controlPage, 5000)) << "no control page";
+        Sleep(500);
+        const Screenshot before = TakeScreenshot();
+        hooktest::Xdotool("mousemove " +
+                          At((target.left + target.right) / 2, (target.top + target.bottom) / 2));
+        EXPECT_TRUE(WaitFor([&] { return BandChanges(before, TakeScreenshot(), target) > 0; }, 5000))
+            << "the button was not outlined";
+        s.recorder.Log().clear();
+        if (pick == 0) {
+            hooktest::Xdotool("click 1");
+            ASSERT_TRUE(WaitFor([&] { return Exists(file); }, 10000)) << "the click took no capture";
+            const POINT size = PngSize(file);
+            EXPECT_EQ(size.x, target.right - target.left);
+            EXPECT_EQ(size.y, target.bottom - target.top);
+            s.recorder.Pump(300);
+            for (const hooktest::Posted& p : s.recorder.Log())
+                EXPECT_FALSE(p.msg == probe::kInputReport && p.wParam == WM_LBUTTONDOWN)
+                    << "the click reached the button";
+        } else {
+            hooktest::Xdotool("key F10");
+            ASSERT_TRUE(s.WaitForEnd()) << "the stop combination did not end the session during a pick";
+        }
+        // Active again (the main window took the focus back at the end): its
+        // caption above the button has the colour it had before.
+        SetForegroundWindow(s.victim);
+        WaitFor([&] { return GetForegroundWindow() == s.victim; }, 3000);
+        Sleep(500);
+        EXPECT_EQ(BandChanges(before, TakeScreenshot(), target), 0)
+            << "a frame was left on the screen, pick " << pick;
+    }
 }

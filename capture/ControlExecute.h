@@ -1,0 +1,39 @@
+#pragma once
+
+// The control source: the user points at any window of the desktop (a
+// button, a list, a pane), which is outlined by an inverted frame while the
+// pointer moves, and clicks to capture it. The mouse hook swallows the moves
+// and clicks and reports them to the main window, which hands them here.
+
+#include "app/Execute.h"
+
+class CControlExecute : public CWhatExecute {
+public:
+    // `mainWindow` receives the hook's reports and the click's capture request.
+    CControlExecute(SettingsStore& settings, int captureMouse, HWND mainWindow, int scroll);
+    // The first call starts a pick and yields no image; the one after the click takes it.
+    bool Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) override;
+    void Describe(std::string& text) override;
+    void End() override;
+
+    void OnPointerMove();
+    void OnButtonUp() {}
+    void OnButtonDown();
+
+    // Whether the next capture request will start a pick rather than take an image.
+    bool WaitingForPick() const { return startPick == 0; }
+
+private:
+    // Draws or erases (the same call twice) the outline just outside `rect`.
+    void InvertFrame(HDC display, const RECT& rect);
+    void ToggleFrame();
+
+    HWND mainWindow;
+    int scroll;
+    int startPick = 1;
+    RECT pickedRect{};
+    HWND pickedWindow = nullptr;
+    int tracking = 0;
+    bool frameShown = false;
+    CWizardContainerDlg* waitingWindow = nullptr;
+};
