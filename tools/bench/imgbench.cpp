@@ -5,8 +5,13 @@
 //   JPEG: 24-bit rows; ours vs libjpeg(-turbo) at quality 75
 // Two images: a synthetic desktop (flat areas, text-like detail, gradients)
 // and a noisy photo-like one. Best of N runs; output to memory.
-//   imgbench [--runs N] [--only NAME [--picture desktop|noisy]]
+// With valgrind installed, the GIF coders' instructions per pixel follow,
+// counted by callgrind: repeatable on a busy machine where times are not.
+//   imgbench [--runs N] [--gif-only 1] [--callgrind 0]
+//   imgbench --only NAME [--picture desktop|noisy]
 //   (--only runs one writer once, for massif and profilers)
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -197,12 +202,63 @@ void Compare(const char* what, const Result& ours, const Result& reference) {
                 static_cast<double>(ours.bytes) / static_cast<double>(reference.bytes));
 }
 
+// The instructions per pixel of one writer on one picture: this program
+// run again under callgrind, counting only inside `function`. -1 when
+// valgrind is missing or fails.
+double InstructionsPerPixel(const char* writer, const char* function, bool noisy) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return -1;
+    }
+    self[length] = 0;
+    const std::string out = "/tmp/imgbench-callgrind." + std::to_string(getpid());
+    const std::string command = "valgrind --tool=callgrind --callgrind-out-file=" + out +
+                                " '--toggle-collect=" + function + "' '" + self + "' --only " + writer +
+                                " --picture " + (noisy ? "noisy" : "desktop") + " >/dev/null 2>&1";
+    double instructions = -1;
+    if (std::system(command.c_str()) == 0) {
+        if (FILE* f = std::fopen(out.c_str(), "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, f)) {
+                if (!std::strncmp(line, "summary:", 8) || !std::strncmp(line, "totals:", 7)) {
+                    instructions = std::atof(std::strchr(line, ':') + 1);
+                    break;
+                }
+            }
+            std::fclose(f);
+        }
+    }
+    std::remove(out.c_str());
+    return instructions < 0 ? -1 : instructions / (kWidth * static_cast<double>(kHeight));
+}
+
+void CallgrindRows(bool noisy) {
+    const struct {
+        const char* name;
+        const char* writer;
+        const char* function;
+    } writers[] = {{"giflib EGifPutLine", "giflib", "EGifPutLine"},
+                   {"ours LZW", "gif-lzw", "vistrel::CDibImageGif::CompressLzw*"},
+                   {"ours run-length", "gif-rle", "vistrel::CDibImageGif::CompressRunLength*"}};
+    for (const auto& w : writers) {
+        const double perPixel = InstructionsPerPixel(w.writer, w.function, noisy);
+        if (perPixel < 0) {
+            std::printf("  %-28s callgrind not available\n", w.name);
+            return;
+        }
+        std::printf("  %-28s %9.2f instructions per pixel (callgrind)\n", w.name, perPixel);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     int runs = 7;
     std::string only;
     bool noisy = false;
+    bool gifOnly = false;
+    bool callgrind = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--runs")) {
             runs = std::atoi(argv[i + 1]);
@@ -210,17 +266,22 @@ int main(int argc, char** argv) {
             only = argv[i + 1];
         } else if (!std::strcmp(argv[i], "--picture")) {
             noisy = !std::strcmp(argv[i + 1], "noisy");
+        } else if (!std::strcmp(argv[i], "--gif-only")) {
+            gifOnly = std::atoi(argv[i + 1]) != 0;
+        } else if (!std::strcmp(argv[i], "--callgrind")) {
+            callgrind = std::atoi(argv[i + 1]) != 0;
         }
     }
     if (!only.empty()) {
         // One writer, once, on one picture: for memory measurements.
+        // Only the picture the writer needs: under callgrind making them is slow.
+        const bool indexedWriter = only.rfind("gif", 0) == 0 || only == "none";
         CDibImage indexed, trueColour;
+        CDibImage& picture = indexedWriter ? indexed : trueColour;
         if (noisy) {
-            MakeNoisy(indexed, true);
-            MakeNoisy(trueColour, false);
+            MakeNoisy(picture, indexedWriter);
         } else {
-            MakeDesktop(indexed, true);
-            MakeDesktop(trueColour, false);
+            MakeDesktop(picture, indexedWriter);
         }
         size_t bytes = 0;
         if (only == "gif-lzw") {
@@ -258,10 +319,15 @@ int main(int argc, char** argv) {
         CDibImage indexed, trueColour;
         if (picture == 0) {
             MakeDesktop(indexed, true);
-            MakeDesktop(trueColour, false);
         } else {
             MakeNoisy(indexed, true);
-            MakeNoisy(trueColour, false);
+        }
+        if (!gifOnly) {
+            if (picture == 0) {
+                MakeDesktop(trueColour, false);
+            } else {
+                MakeNoisy(trueColour, false);
+            }
         }
         std::printf("\n%s\n", picture == 0 ? "synthetic desktop" : "noisy photo-like");
 
@@ -279,6 +345,12 @@ int main(int argc, char** argv) {
         Compare("LZW vs giflib", lzw, giflib);
         std::printf("  => run-length vs our LZW    speed ratio %.2f\n",
                     MegaPixelsPerSecond(rle) / MegaPixelsPerSecond(lzw));
+        if (callgrind) {
+            CallgrindRows(picture == 1);
+        }
+        if (gifOnly) {
+            continue;
+        }
 
         std::vector<uint8_t> rgb = RgbRows(trueColour);
         std::printf(" PNG (24-bit)\n");
