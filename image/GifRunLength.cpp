@@ -258,8 +258,11 @@ private:
     void Settle() {
         hot_.event = bump_ < clearAt_ ? bump_ : clearAt_;
         hot_.tableMatch = hot_.tableLength >= 2 ? tablePixel_ : -1;
-        for (int k = 1; k <= 4; ++k) {
-            repeat_[k] = repeat_[k - 1] | 1ull << (hot_.width * (k - 1));
+        if (repeatWidth_ != hot_.width) {
+            repeatWidth_ = hot_.width;
+            for (int k = 1; k <= 4; ++k) {
+                repeat_[k] = repeat_[k - 1] | 1ull << (hot_.width * (k - 1));
+            }
         }
     }
     void OutputPlain(int code) {
@@ -282,10 +285,36 @@ private:
         }
     }
 
+    // The codes before the next width growth or clear change nothing but the
+    // count of codes: they are sent with locals, a step of the triangle (n
+    // pixels for one code) or a repeat of one code at a time, as long as
+    // `count` holds a whole one. The loops after them go on from there.
+    void SendSteps(int pixel, unsigned long long& count, unsigned long long& n) {
+        Hot h = hot_;
+        const int event = bump_ < clearAt_ ? bump_ : clearAt_;
+        for (; count >= n && h.codes + 1 < event; ++n) {
+            Put(h, static_cast<uint64_t>(n == 1 ? pixel : baseCode_ + static_cast<int>(n) - 2), h.width);
+            ++h.codes;
+            h.tableLength = static_cast<int>(n);
+            count -= n;
+        }
+        hot_ = h;
+    }
+    void SendRepeats(int code, unsigned long long& repeats) {
+        Hot h = hot_;
+        const int event = bump_ < clearAt_ ? bump_ : clearAt_;
+        for (; repeats > 0 && h.codes + 1 < event; --repeats) {
+            Put(h, static_cast<uint64_t>(code), h.width);
+            ++h.codes;
+        }
+        hot_ = h;
+    }
+
     void FlushFromClear(int pixel, unsigned long long count) {
         clearAt_ = maxCodes_;
         tablePixel_ = pixel;
         unsigned long long n = 1;
+        SendSteps(pixel, count, n);
         while (count > 0) {
             if (n == 1) {
                 hot_.tableLength = 1;
@@ -353,6 +382,7 @@ private:
             return;
         }
         clearAt_ = maxCodes_;
+        SendRepeats(baseCode_ + hot_.tableLength - 2, repeats);
         for (; repeats > 0; --repeats) {
             OutputPlain(baseCode_ + hot_.tableLength - 2);
         }
@@ -395,6 +425,7 @@ private:
     int tablePixel_ = 0;
     // Factors that repeat one literal k times at the current width.
     uint64_t repeat_[8] = {};
+    int repeatWidth_ = 0;
     // A count byte, a sub-block, and room for the bytes of one store past it.
     uint8_t block_[1 + kBlock + 8];
 };
