@@ -87,13 +87,6 @@ void StoreLittleEndian(uint8_t* out, uint64_t value) {
 #endif
 }
 
-// a when `choose` holds, else b, without a branch: in a noisy picture the
-// choice is as unpredictable as the pixels.
-template <typename T> T Select(bool choose, T a, T b) {
-    const T mask = static_cast<T>(0) - static_cast<T>(choose);
-    return b ^ ((a ^ b) & mask);
-}
-
 class RunLengthCoder {
     // The state every code touches. The hot loop keeps a copy in locals and
     // hands it back to the members around the general path, which works on
@@ -103,9 +96,10 @@ class RunLengthCoder {
         int bits;
         uint8_t* out; // next free byte of the sub-block
         int width;
-        int codes;      // since the last clear; 0 right after one
-        int event;      // the code count at which the width grows or a clear is due
-        int tableMatch; // the pixel whose runs the table holds, or -1 below a run of 2
+        int codes;                     // since the last clear; 0 right after one
+        int calm;                      // below this count, four more codes reach no width growth or clear
+        unsigned long long literalMax; // 4, or 1 right after a clear
+        int tableMatch;                // the pixel whose runs the table holds, or -1 below a run of 2
         int tableLength;
     };
 
@@ -124,30 +118,29 @@ public:
 
     void Run(CDibImageGif& image) {
         Hot h = hot_;
-        int pixel = 0;
-        unsigned long long count = 0;
         const uint8_t* span;
-        size_t n;
-        while ((n = image.NextSpan(span)) > 0) {
-            const uint8_t* p = span;
-            const uint8_t* const end = span + n;
-            if (*p == pixel) {
-                // The run goes on from the row above.
-                const uint8_t* runEnd = RunEnd(p + 1, end, *p);
-                count += static_cast<unsigned long long>(runEnd - p);
-                p = runEnd;
-            }
-            while (p < end) {
-                if (count > 0) {
-                    Flush(h, pixel, count);
+        size_t n = image.NextSpan(span);
+        if (n > 0) {
+            // The pending run, flushed when another pixel starts; it may go on
+            // from one row to the next.
+            int pixel = *span;
+            unsigned long long count = 0;
+            do {
+                const uint8_t* p = span;
+                const uint8_t* const end = span + n;
+                if (*p == pixel) {
+                    const uint8_t* runEnd = RunEnd(p + 1, end, *p);
+                    count += static_cast<unsigned long long>(runEnd - p);
+                    p = runEnd;
                 }
-                pixel = *p;
-                const uint8_t* runEnd = RunEnd(p + 1, end, *p);
-                count = static_cast<unsigned long long>(runEnd - p);
-                p = runEnd;
-            }
-        }
-        if (count > 0) {
+                while (p < end) {
+                    Flush(h, pixel, count);
+                    pixel = *p;
+                    const uint8_t* runEnd = RunEnd(p + 1, end, *p);
+                    count = static_cast<unsigned long long>(runEnd - p);
+                    p = runEnd;
+                }
+            } while ((n = image.NextSpan(span)) > 0);
             Flush(h, pixel, count);
         }
         hot_ = h;
@@ -214,22 +207,22 @@ private:
     // reaching a width growth or a clear, is sent here with the same codes.
     VISTREL_HOT_INLINE void Flush(Hot& h, int pixel, unsigned long long count) {
         const bool table = pixel == h.tableMatch;
-        // A run of 2 up to the table's longest: the table holds it whole.
-        const bool whole = table & (count - 2 < static_cast<unsigned long long>(h.tableLength) - 1);
-        // Up to four pixels not in the table: a clear never pays, literals
-        // (a single pixel is a literal in any case).
-        const bool literals = (count <= 4) & ((count == 1) | (!table & (h.codes > 0)));
-        const int codes = Select(whole, 1, static_cast<int>(count & 7));
-        if ((whole | literals) && h.codes + codes < h.event) {
+        // One code for a run the table holds whole (a literal for one pixel);
+        // a run of up to four other pixels is cheaper as literals than after
+        // a clear: that many literals in one put.
+        if (count <= (table ? static_cast<unsigned long long>(h.tableLength) : h.literalMax) &&
+            h.codes < h.calm) {
+            const bool whole = table & (count != 1);
+            const int codes = table ? 1 : static_cast<int>(count);
             Put(h,
-                Select(whole, static_cast<uint64_t>(baseCode_ + static_cast<int>(count) - 2),
-                       static_cast<uint64_t>(pixel) * repeat_[count & 7]),
+                whole ? static_cast<uint64_t>(baseCode_ + static_cast<int>(count) - 2)
+                      : static_cast<uint64_t>(pixel) * repeat_[count & 7],
                 codes * h.width);
             h.codes += codes;
             return;
         }
         // The table's longest run and the rest: two codes never pay a clear.
-        if (table && count <= 2ull * static_cast<unsigned>(h.tableLength) && h.codes + 2 < h.event) {
+        if (table && count <= 2ull * static_cast<unsigned>(h.tableLength) && h.codes < h.calm) {
             const unsigned long long rest = count - static_cast<unsigned>(h.tableLength);
             const int second = rest == 1 ? pixel : baseCode_ + static_cast<int>(rest) - 2;
             Put(h,
@@ -256,7 +249,8 @@ private:
     }
     bool JustCleared() const { return hot_.codes == 0; }
     void Settle() {
-        hot_.event = bump_ < clearAt_ ? bump_ : clearAt_;
+        hot_.calm = (bump_ < clearAt_ ? bump_ : clearAt_) - 4;
+        hot_.literalMax = JustCleared() ? 1 : 4;
         hot_.tableMatch = hot_.tableLength >= 2 ? tablePixel_ : -1;
         if (repeatWidth_ != hot_.width) {
             repeatWidth_ = hot_.width;
