@@ -4,7 +4,6 @@
 // the decoder build runs of p of lengths 2, 3, ...; long runs are sent as such
 // "triangles", and a clear is spent whenever that is cheaper than repeating.
 #include "image/DibImageGif.h"
-#include "image/GifCodeWriter.h"
 
 #include <cstring>
 
@@ -13,10 +12,13 @@ namespace vistrel {
 namespace {
 
 // The per-code steps sit on the hot path of every run.
+// The rare steps stay out of it, so that its state can stay in registers.
 #if defined(__GNUC__)
 #define VISTREL_HOT_INLINE __attribute__((always_inline)) inline
+#define VISTREL_OUT_OF_LINE __attribute__((noinline))
 #else
 #define VISTREL_HOT_INLINE inline
+#define VISTREL_OUT_OF_LINE
 #endif
 
 unsigned IntegerSqrt(unsigned x) {
@@ -75,51 +77,89 @@ unsigned TriangleCost(unsigned long long count, unsigned codes) {
     return cost > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<unsigned>(cost);
 }
 
+void StoreLittleEndian(uint8_t* out, uint64_t value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (int i = 0; i < 8; ++i) {
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+#else
+    std::memcpy(out, &value, 8);
+#endif
+}
+
 class RunLengthCoder {
+    // The state every code touches. The hot loop keeps a copy in locals and
+    // hands it back to the members around the general path, which works on
+    // the members.
+    struct Hot {
+        uint64_t buffer;
+        int bits;
+        uint8_t* out; // next free byte of the sub-block
+        int width;
+        int codes;                     // since the last clear; 0 right after one
+        int calm;                      // below this count, four more codes reach no width growth or clear
+        unsigned long long literalMax; // 4, or 1 right after a clear
+        int tableMatch;                // the pixel whose runs the table holds, or -1 below a run of 2
+        int tableLength;
+    };
+
 public:
     RunLengthCoder(CByteStream* file, int initBits)
-        : blocks_(file), widthInit_(initBits), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1),
+        : file_(file), widthInit_(initBits), clearCode_(1 << (initBits - 1)), endCode_(clearCode_ + 1),
           baseCode_(endCode_ + 1), bumpInit_((1 << (initBits - 1)) - 1),
           clearInit_(initBits <= 3 ? 9 : bumpInit_ - 1), maxCodes_((1 << 12) - ((1 << (initBits - 1)) + 3)) {
+        hot_.buffer = 0;
+        hot_.bits = 0;
+        hot_.out = block_ + 1;
         DidClear();
         Output(clearCode_);
+        Settle();
     }
 
     void Run(CDibImageGif& image) {
-        int pixel = 0;
-        unsigned long long count = 0;
+        Hot h = hot_;
         const uint8_t* span;
-        size_t n;
-        while ((n = image.NextSpan(span)) > 0) {
-            const uint8_t* end = span + n;
-            while (span < end) {
-                const uint8_t c = *span;
-                const uint8_t* runEnd = RunEnd(span + 1, end, c);
-                if (c == pixel) {
-                    count += static_cast<unsigned long long>(runEnd - span);
-                } else {
-                    if (count > 0) {
-                        Flush(pixel, count);
-                    }
-                    pixel = c;
-                    count = static_cast<unsigned long long>(runEnd - span);
+        size_t n = image.NextSpan(span);
+        if (n > 0) {
+            // The pending run, flushed when another pixel starts; it may go on
+            // from one row to the next.
+            int pixel = *span;
+            unsigned long long count = 0;
+            do {
+                const uint8_t* p = span;
+                const uint8_t* const end = span + n;
+                if (*p == pixel) {
+                    const uint8_t* runEnd = RunEnd(p + 1, end, *p);
+                    count += static_cast<unsigned long long>(runEnd - p);
+                    p = runEnd;
                 }
-                span = runEnd;
-            }
+                while (p < end) {
+                    Flush(h, pixel, count);
+                    pixel = *p;
+                    const uint8_t* runEnd = RunEnd(p + 1, end, *p);
+                    count = static_cast<unsigned long long>(runEnd - p);
+                    p = runEnd;
+                }
+            } while ((n = image.NextSpan(span)) > 0);
+            Flush(h, pixel, count);
         }
-        if (count > 0) {
-            Flush(pixel, count);
-        }
+        hot_ = h;
         Output(endCode_);
-        while (bits_ > 0) {
-            blocks_.Put(static_cast<uint8_t>(buffer_));
-            buffer_ >>= 8;
-            bits_ -= 8;
+        if (hot_.bits > 0) {
+            *hot_.out++ = static_cast<uint8_t>(hot_.buffer);
         }
-        blocks_.Write();
+        if (hot_.out >= block_ + 1 + kBlock) {
+            hot_.out = NextBlock(hot_.out);
+        }
+        if (hot_.out > block_ + 1) {
+            block_[0] = static_cast<uint8_t>(hot_.out - block_ - 1);
+            file_->Write(block_, 1, static_cast<size_t>(hot_.out - block_));
+        }
     }
 
 private:
+    static constexpr int kBlock = 255;
+
     // Where a run of `c` starting before `p` ends: eight pixels at a time
     // through the flat areas that make up most screens.
     static const uint8_t* RunEnd(const uint8_t* p, const uint8_t* end, uint8_t c) {
@@ -139,69 +179,155 @@ private:
         return p;
     }
 
-    // Codes gather in a 64-bit buffer and leave it four bytes at a time.
-    VISTREL_HOT_INLINE void Output(int code) {
-        buffer_ |= static_cast<uint64_t>(code) << bits_;
-        bits_ += width_;
-        if (bits_ >= 32) {
-            blocks_.Put4(static_cast<uint32_t>(buffer_));
-            buffer_ >>= 32;
-            bits_ -= 32;
+    // Codes gather in a 64-bit buffer; each put stores all of it and keeps
+    // only the bits of a byte not yet complete, so there is no branch on how
+    // full the buffer is. Bytes counted past the sub-block move to the next.
+    VISTREL_HOT_INLINE void Put(Hot& h, uint64_t codes, int bits) {
+        h.buffer |= codes << h.bits;
+        h.bits += bits;
+        StoreLittleEndian(h.out, h.buffer);
+        const int bytes = h.bits >> 3;
+        h.out += bytes;
+        h.buffer >>= 8 * bytes;
+        h.bits &= 7;
+        if (h.out >= block_ + 1 + kBlock) {
+            h.out = NextBlock(h.out);
         }
     }
 
+    VISTREL_OUT_OF_LINE uint8_t* NextBlock(uint8_t* out) {
+        block_[0] = static_cast<uint8_t>(kBlock);
+        file_->Write(block_, 1, kBlock + 1);
+        const size_t over = static_cast<size_t>(out - (block_ + 1 + kBlock));
+        std::memmove(block_ + 1, block_ + 1 + kBlock, over);
+        return block_ + 1 + over;
+    }
+
+    // A run the general path would send as one or a few codes, none of them
+    // reaching a width growth or a clear, is sent here with the same codes.
+    VISTREL_HOT_INLINE void Flush(Hot& h, int pixel, unsigned long long count) {
+        const bool table = pixel == h.tableMatch;
+        // One code for a run the table holds whole (a literal for one pixel);
+        // a run of up to four other pixels is cheaper as literals than after
+        // a clear: that many literals in one put.
+        if (count <= (table ? static_cast<unsigned long long>(h.tableLength) : h.literalMax) &&
+            h.codes < h.calm) {
+            const bool whole = table & (count != 1);
+            const int codes = table ? 1 : static_cast<int>(count);
+            Put(h,
+                whole ? static_cast<uint64_t>(baseCode_ + static_cast<int>(count) - 2)
+                      : static_cast<uint64_t>(pixel) * repeat_[count & 7],
+                codes * h.width);
+            h.codes += codes;
+            return;
+        }
+        // The table's longest run and the rest: two codes never pay a clear.
+        if (table && count <= 2ull * static_cast<unsigned>(h.tableLength) && h.codes < h.calm) {
+            const unsigned long long rest = count - static_cast<unsigned>(h.tableLength);
+            const int second = rest == 1 ? pixel : baseCode_ + static_cast<int>(rest) - 2;
+            Put(h,
+                static_cast<uint64_t>(baseCode_ + h.tableLength - 2) | static_cast<uint64_t>(second)
+                                                                           << h.width,
+                2 * h.width);
+            h.codes += 2;
+            return;
+        }
+        hot_ = h;
+        FlushGeneral(pixel, count);
+        h = hot_;
+    }
+
+    // The general path, on the members.
+    void Output(int code) { Put(hot_, static_cast<uint64_t>(code), hot_.width); }
+
     void DidClear() {
-        width_ = widthInit_;
+        hot_.width = widthInit_;
         bump_ = bumpInit_;
         clearAt_ = clearInit_;
-        codesSinceClear_ = 0;
-        tableLength_ = 0;
-        justCleared_ = true;
+        hot_.codes = 0;
+        hot_.tableLength = 0;
     }
-    VISTREL_HOT_INLINE void OutputPlain(int code) {
-        justCleared_ = false;
-        Output(code);
-        ++codesSinceClear_;
-        if (codesSinceClear_ >= bump_) {
-            ++width_;
-            bump_ += 1 << (width_ - 1);
+    bool JustCleared() const { return hot_.codes == 0; }
+    void Settle() {
+        hot_.calm = (bump_ < clearAt_ ? bump_ : clearAt_) - 4;
+        hot_.literalMax = JustCleared() ? 1 : 4;
+        hot_.tableMatch = hot_.tableLength >= 2 ? tablePixel_ : -1;
+        if (repeatWidth_ != hot_.width) {
+            repeatWidth_ = hot_.width;
+            for (int k = 1; k <= 4; ++k) {
+                repeat_[k] = repeat_[k - 1] | 1ull << (hot_.width * (k - 1));
+            }
         }
-        if (codesSinceClear_ >= clearAt_) {
+    }
+    void OutputPlain(int code) {
+        Output(code);
+        ++hot_.codes;
+        if (hot_.codes >= bump_) {
+            ++hot_.width;
+            bump_ += 1 << (hot_.width - 1);
+        }
+        if (hot_.codes >= clearAt_) {
             Output(clearCode_);
             DidClear();
         }
     }
     void RestoreClearAt() {
         clearAt_ = clearInit_;
-        if (codesSinceClear_ >= clearAt_) {
+        if (hot_.codes >= clearAt_) {
             Output(clearCode_);
             DidClear();
         }
+    }
+
+    // The codes before the next width growth or clear change nothing but the
+    // count of codes: they are sent with locals, a step of the triangle (n
+    // pixels for one code) or a repeat of one code at a time, as long as
+    // `count` holds a whole one. The loops after them go on from there.
+    void SendSteps(int pixel, unsigned long long& count, unsigned long long& n) {
+        Hot h = hot_;
+        const int event = bump_ < clearAt_ ? bump_ : clearAt_;
+        for (; count >= n && h.codes + 1 < event; ++n) {
+            Put(h, static_cast<uint64_t>(n == 1 ? pixel : baseCode_ + static_cast<int>(n) - 2), h.width);
+            ++h.codes;
+            h.tableLength = static_cast<int>(n);
+            count -= n;
+        }
+        hot_ = h;
+    }
+    void SendRepeats(int code, unsigned long long& repeats) {
+        Hot h = hot_;
+        const int event = bump_ < clearAt_ ? bump_ : clearAt_;
+        for (; repeats > 0 && h.codes + 1 < event; --repeats) {
+            Put(h, static_cast<uint64_t>(code), h.width);
+            ++h.codes;
+        }
+        hot_ = h;
     }
 
     void FlushFromClear(int pixel, unsigned long long count) {
         clearAt_ = maxCodes_;
         tablePixel_ = pixel;
         unsigned long long n = 1;
+        SendSteps(pixel, count, n);
         while (count > 0) {
             if (n == 1) {
-                tableLength_ = 1;
+                hot_.tableLength = 1;
                 OutputPlain(pixel);
                 --count;
             } else if (count >= n) {
-                tableLength_ = static_cast<int>(n);
+                hot_.tableLength = static_cast<int>(n);
                 OutputPlain(baseCode_ + static_cast<int>(n) - 2);
                 count -= n;
             } else if (count == 1) {
-                ++tableLength_;
+                ++hot_.tableLength;
                 OutputPlain(pixel);
                 count = 0;
             } else {
-                ++tableLength_;
+                ++hot_.tableLength;
                 OutputPlain(baseCode_ + static_cast<int>(count) - 2);
                 count = 0;
             }
-            n = codesSinceClear_ == 0 ? 1 : n + 1;
+            n = JustCleared() ? 1 : n + 1;
         }
         RestoreClearAt();
     }
@@ -227,7 +353,7 @@ private:
     }
 
     void FlushWithTable(int pixel, unsigned long long count) {
-        const unsigned long long table = static_cast<unsigned long long>(tableLength_);
+        const unsigned long long table = static_cast<unsigned long long>(hot_.tableLength);
         if (count < table) {
             // One code covers it, and a clear (at least one more code) never pays.
             clearAt_ = maxCodes_;
@@ -235,23 +361,12 @@ private:
             RestoreClearAt();
             return;
         }
-        // Most runs are shorter than the table's longest: no division then.
-        unsigned long long repeats = 0;
-        unsigned long long leftover = count;
-        if (count >= table) {
-            // A 32-bit division where it fits: it is much cheaper.
-            if (count <= 0xFFFFFFFFull) {
-                repeats = static_cast<uint32_t>(count) / static_cast<uint32_t>(table);
-                leftover = static_cast<uint32_t>(count) % static_cast<uint32_t>(table);
-            } else {
-                repeats = count / table;
-                leftover = count % table;
-            }
-        }
+        unsigned long long repeats = count / table;
+        unsigned long long leftover = count % table;
         unsigned long long extra = leftover ? 1 : 0;
-        if (codesSinceClear_ + repeats + extra > static_cast<unsigned long long>(maxCodes_)) {
-            repeats = maxCodes_ - codesSinceClear_;
-            leftover = count - repeats * tableLength_;
+        if (hot_.codes + repeats + extra > static_cast<unsigned long long>(maxCodes_)) {
+            repeats = maxCodes_ - hot_.codes;
+            leftover = count - repeats * table;
             extra = 1ull + TriangleCost(leftover, maxCodes_);
         }
         if (1ull + TriangleCost(count, maxCodes_) < repeats + extra) {
@@ -261,11 +376,12 @@ private:
             return;
         }
         clearAt_ = maxCodes_;
+        SendRepeats(baseCode_ + hot_.tableLength - 2, repeats);
         for (; repeats > 0; --repeats) {
-            OutputPlain(baseCode_ + tableLength_ - 2);
+            OutputPlain(baseCode_ + hot_.tableLength - 2);
         }
         if (leftover) {
-            if (justCleared_) {
+            if (JustCleared()) {
                 FlushFromClear(pixel, leftover);
             } else if (leftover == 1) {
                 OutputPlain(pixel);
@@ -276,19 +392,20 @@ private:
         RestoreClearAt();
     }
 
-    void Flush(int pixel, unsigned long long count) {
+    VISTREL_OUT_OF_LINE void FlushGeneral(int pixel, unsigned long long count) {
         if (count == 1) {
             OutputPlain(pixel);
-        } else if (justCleared_) {
+        } else if (JustCleared()) {
             FlushFromClear(pixel, count);
-        } else if (tableLength_ < 2 || tablePixel_ != pixel) {
+        } else if (hot_.tableLength < 2 || tablePixel_ != pixel) {
             FlushClearOrRepeat(pixel, count);
         } else {
             FlushWithTable(pixel, count);
         }
+        Settle();
     }
 
-    GifSubBlocks<255> blocks_;
+    CByteStream* const file_;
     const int widthInit_;
     const int clearCode_;
     const int endCode_;
@@ -296,15 +413,15 @@ private:
     const int bumpInit_;
     const int clearInit_;
     const int maxCodes_;
-    int width_ = 0;
+    Hot hot_;
     int bump_ = 0;
     int clearAt_ = 0;
-    int codesSinceClear_ = 0;
-    int tableLength_ = 0;
     int tablePixel_ = 0;
-    bool justCleared_ = true;
-    uint64_t buffer_ = 0;
-    int bits_ = 0;
+    // Factors that repeat one literal k times at the current width.
+    uint64_t repeat_[8] = {};
+    int repeatWidth_ = 0;
+    // A count byte, a sub-block, and room for the bytes of one store past it.
+    uint8_t block_[1 + kBlock + 8];
 };
 
 } // namespace

@@ -5,8 +5,13 @@
 //   JPEG: 24-bit rows; ours vs libjpeg(-turbo) at quality 75
 // Two images: a synthetic desktop (flat areas, text-like detail, gradients)
 // and a noisy photo-like one. Best of N runs; output to memory.
-//   imgbench [--runs N] [--only NAME [--picture desktop|noisy]]
+// With valgrind installed, the GIF coders' instructions per pixel follow,
+// counted by callgrind: repeatable on a busy machine where times are not.
+//   imgbench [--runs N] [--gif-only 1] [--callgrind 0]
+//   imgbench --only NAME [--picture desktop|noisy]
 //   (--only runs one writer once, for massif and profilers)
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,13 +27,16 @@ extern "C" {
 }
 
 #include "image/DibImage.h"
+#include "tools/bench/BenchPictures.h"
 
 using namespace vistrel;
 
 namespace {
 
-constexpr int32_t kWidth = 1920;
-constexpr int32_t kHeight = 1080;
+using bench::kHeight;
+using bench::kWidth;
+using bench::MakeDesktop;
+using bench::MakeNoisy;
 
 // Counts bytes without keeping them: memory use then shows only the encoder.
 class CountingStream : public CByteStream {
@@ -48,105 +56,6 @@ public:
     long GetByte() override { return -1; }
     size_t bytes = 0;
 };
-
-uint32_t g_seed = 12345;
-uint32_t NextRandom() {
-    g_seed ^= g_seed << 13;
-    g_seed ^= g_seed >> 17;
-    g_seed ^= g_seed << 5;
-    return g_seed;
-}
-
-// A desktop: background gradient, windows with title-bar gradients, flat
-// client areas holding lines of text-like glyphs, a task bar.
-void MakeDesktop(CDibImage& image, bool indexed) {
-    image.AllocateDib(kWidth, kHeight, indexed ? 8 : 24, FormatBmp);
-    if (indexed) {
-        for (uint32_t i = 0; i < 256; ++i) {
-            image.SetPaletteEntry(
-                i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36), uint8_t((i >> 6) * 85), 0});
-        }
-    }
-    auto put = [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
-        const int32_t row = kHeight - 1 - y;
-        if (indexed) {
-            image.Row(row)[x] = static_cast<uint8_t>((b >> 5) | ((g >> 5) << 3) | ((r >> 6) << 6));
-        } else {
-            uint8_t* p = image.Row(row) + 3 * x;
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
-        }
-    };
-    for (int32_t y = 0; y < kHeight; ++y) {
-        for (int32_t x = 0; x < kWidth; ++x) {
-            put(x, y, 0, static_cast<uint8_t>(60 + y / 8), static_cast<uint8_t>(120 + x / 16));
-        }
-    }
-    g_seed = 777;
-    for (int w = 0; w < 6; ++w) {
-        const int32_t left = 40 + w * 250, top = 30 + w * 120, right = left + 900, bottom = top + 600;
-        for (int32_t y = top; y < bottom && y < kHeight - 40; ++y) {
-            for (int32_t x = left; x < right && x < kWidth; ++x) {
-                if (y < top + 28) {
-                    put(x, y, 10, static_cast<uint8_t>(40 + (x - left) / 6), 200); // title bar
-                } else {
-                    put(x, y, 240, 240, 240);
-                }
-            }
-        }
-        // Lines of "text": glyphs of 7x11 cells with pseudo-random strokes.
-        for (int32_t line = top + 40; line + 12 < bottom && line + 12 < kHeight - 40; line += 16) {
-            for (int32_t gx = left + 8; gx + 8 < right && gx + 8 < kWidth; gx += 8) {
-                if (NextRandom() % 9 == 0) {
-                    continue; // a space
-                }
-                const uint32_t glyph = NextRandom();
-                for (int32_t cy = 0; cy < 11; ++cy) {
-                    for (int32_t cx = 0; cx < 6; ++cx) {
-                        if ((glyph >> ((cy * 3 + cx) % 31)) & 1 && (cx == 0 || cy % 5 == 0 || cx == 5)) {
-                            put(gx + cx, line + cy, 0, 0, 0);
-                        }
-                    }
-                }
-            }
-        }
-    }
-    for (int32_t y = kHeight - 40; y < kHeight; ++y) {
-        for (int32_t x = 0; x < kWidth; ++x) {
-            put(x, y, 200, 200, 210);
-        }
-    }
-}
-
-// A photo-like image: smooth shapes plus sensor noise.
-void MakeNoisy(CDibImage& image, bool indexed) {
-    image.AllocateDib(kWidth, kHeight, indexed ? 8 : 24, FormatBmp);
-    if (indexed) {
-        for (uint32_t i = 0; i < 256; ++i) {
-            image.SetPaletteEntry(
-                i, RgbQuad{uint8_t((i & 7) * 36), uint8_t(((i >> 3) & 7) * 36), uint8_t((i >> 6) * 85), 0});
-        }
-    }
-    g_seed = 4242;
-    for (int32_t y = 0; y < kHeight; ++y) {
-        uint8_t* row = image.Row(y);
-        for (int32_t x = 0; x < kWidth; ++x) {
-            const int n = static_cast<int>(NextRandom() % 41) - 20;
-            auto clamp = [](int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
-            const uint8_t r = clamp(128 + (x - 960) * (y - 540) / 4000 + n);
-            const uint8_t g = clamp(90 + x / 12 + n);
-            const uint8_t b = clamp(200 - y / 6 + n);
-            if (indexed) {
-                row[x] = static_cast<uint8_t>((b >> 5) | ((g >> 5) << 3) | ((r >> 6) << 6));
-            } else {
-                row[3 * x] = b;
-                row[3 * x + 1] = g;
-                row[3 * x + 2] = r;
-            }
-        }
-    }
-}
 
 // ---- references ----
 
@@ -293,12 +202,63 @@ void Compare(const char* what, const Result& ours, const Result& reference) {
                 static_cast<double>(ours.bytes) / static_cast<double>(reference.bytes));
 }
 
+// The instructions per pixel of one writer on one picture: this program
+// run again under callgrind, counting only inside `function`. -1 when
+// valgrind is missing or fails.
+double InstructionsPerPixel(const char* writer, const char* function, bool noisy) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return -1;
+    }
+    self[length] = 0;
+    const std::string out = "/tmp/imgbench-callgrind." + std::to_string(getpid());
+    const std::string command = "valgrind --tool=callgrind --callgrind-out-file=" + out +
+                                " '--toggle-collect=" + function + "' '" + self + "' --only " + writer +
+                                " --picture " + (noisy ? "noisy" : "desktop") + " >/dev/null 2>&1";
+    double instructions = -1;
+    if (std::system(command.c_str()) == 0) {
+        if (FILE* f = std::fopen(out.c_str(), "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, f)) {
+                if (!std::strncmp(line, "summary:", 8) || !std::strncmp(line, "totals:", 7)) {
+                    instructions = std::atof(std::strchr(line, ':') + 1);
+                    break;
+                }
+            }
+            std::fclose(f);
+        }
+    }
+    std::remove(out.c_str());
+    return instructions < 0 ? -1 : instructions / (kWidth * static_cast<double>(kHeight));
+}
+
+void CallgrindRows(bool noisy) {
+    const struct {
+        const char* name;
+        const char* writer;
+        const char* function;
+    } writers[] = {{"giflib EGifPutLine", "giflib", "EGifPutLine"},
+                   {"ours LZW", "gif-lzw", "vistrel::CDibImageGif::CompressLzw*"},
+                   {"ours run-length", "gif-rle", "vistrel::CDibImageGif::CompressRunLength*"}};
+    for (const auto& w : writers) {
+        const double perPixel = InstructionsPerPixel(w.writer, w.function, noisy);
+        if (perPixel < 0) {
+            std::printf("  %-28s callgrind not available\n", w.name);
+            return;
+        }
+        std::printf("  %-28s %9.2f instructions per pixel (callgrind)\n", w.name, perPixel);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     int runs = 7;
     std::string only;
     bool noisy = false;
+    bool gifOnly = false;
+    bool callgrind = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--runs")) {
             runs = std::atoi(argv[i + 1]);
@@ -306,17 +266,22 @@ int main(int argc, char** argv) {
             only = argv[i + 1];
         } else if (!std::strcmp(argv[i], "--picture")) {
             noisy = !std::strcmp(argv[i + 1], "noisy");
+        } else if (!std::strcmp(argv[i], "--gif-only")) {
+            gifOnly = std::atoi(argv[i + 1]) != 0;
+        } else if (!std::strcmp(argv[i], "--callgrind")) {
+            callgrind = std::atoi(argv[i + 1]) != 0;
         }
     }
     if (!only.empty()) {
         // One writer, once, on one picture: for memory measurements.
+        // Only the picture the writer needs: under callgrind making them is slow.
+        const bool indexedWriter = only.rfind("gif", 0) == 0 || only == "none";
         CDibImage indexed, trueColour;
+        CDibImage& picture = indexedWriter ? indexed : trueColour;
         if (noisy) {
-            MakeNoisy(indexed, true);
-            MakeNoisy(trueColour, false);
+            MakeNoisy(picture, indexedWriter);
         } else {
-            MakeDesktop(indexed, true);
-            MakeDesktop(trueColour, false);
+            MakeDesktop(picture, indexedWriter);
         }
         size_t bytes = 0;
         if (only == "gif-lzw") {
@@ -340,7 +305,8 @@ int main(int argc, char** argv) {
         } else if (only == "none") {
             bytes = 0;
         } else {
-            std::fprintf(stderr, "imgbench: --only gif-lzw|gif-rle|gif-none|png|jpeg|giflib|libpng|libjpeg|none\n");
+            std::fprintf(stderr,
+                         "imgbench: --only gif-lzw|gif-rle|gif-none|png|jpeg|giflib|libpng|libjpeg|none\n");
             return 2;
         }
         std::printf("%s: %zu bytes\n", only.c_str(), bytes);
@@ -353,10 +319,15 @@ int main(int argc, char** argv) {
         CDibImage indexed, trueColour;
         if (picture == 0) {
             MakeDesktop(indexed, true);
-            MakeDesktop(trueColour, false);
         } else {
             MakeNoisy(indexed, true);
-            MakeNoisy(trueColour, false);
+        }
+        if (!gifOnly) {
+            if (picture == 0) {
+                MakeDesktop(trueColour, false);
+            } else {
+                MakeNoisy(trueColour, false);
+            }
         }
         std::printf("\n%s\n", picture == 0 ? "synthetic desktop" : "noisy photo-like");
 
@@ -374,6 +345,12 @@ int main(int argc, char** argv) {
         Compare("LZW vs giflib", lzw, giflib);
         std::printf("  => run-length vs our LZW    speed ratio %.2f\n",
                     MegaPixelsPerSecond(rle) / MegaPixelsPerSecond(lzw));
+        if (callgrind) {
+            CallgrindRows(picture == 1);
+        }
+        if (gifOnly) {
+            continue;
+        }
 
         std::vector<uint8_t> rgb = RgbRows(trueColour);
         std::printf(" PNG (24-bit)\n");
