@@ -57,7 +57,11 @@ public:
     virtual bool StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview);
     virtual ~CToExecute() = default;
     virtual bool Finish(HWND, int) { return true; }
+    // What went wrong in the last Store, in words for the user ("Could not
+    // save shot0003.png: ..."); empty when nothing did.
+    const std::string& LastFailure() const { return lastFailure; }
 
 protected:
     SettingsStore& settings;
+    std::string lastFailure;
 };
