@@ -111,6 +111,9 @@ win::GlobalMemory MakeDib(HBITMAP bitmap, int bits, HPALETTE palette, bool reali
     if (!GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(header.biHeight), pixels,
                    reinterpret_cast<BITMAPINFO*>(head), DIB_RGB_COLORS))
         return {};
+    // GDI may leave its own biClrUsed (or other fields) behind; the block
+    // was laid out for our header, and readers size the table from it.
+    *head = header;
     return dib;
 }
 
