@@ -201,8 +201,10 @@ TEST(Capture, BusyClipboardIsReportedOnceAndTheSessionEnds) {
     ASSERT_TRUE(box) << "the lost capture was not reported";
     EXPECT_EQ(box->text.rfind("Could not put the capture on the clipboard: ", 0), 0u) << box->text;
     CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_TRUE(ended);
-    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 300)) << "a second box";
+    auto second = WaitMessageBox(app.process.pid(), "", 300);
+    EXPECT_FALSE(second) << "a second box: " << second->text;
     EXPECT_TRUE(app.process.Close());
 }
 
@@ -268,8 +270,10 @@ TEST(Capture, UnwritablePathIsReportedOnceAndTheSessionEnds) {
     EXPECT_EQ(box->text.rfind(expected, 0), 0u) << box->text;
     EXPECT_GT(box->text.size(), expected.size()) << "no reason given";
     CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_FALSE(Exists(o.fileName));
-    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 300)) << "a second box";
+    auto second = WaitMessageBox(app.process.pid(), "", 300);
+    EXPECT_FALSE(second) << "a second box: " << second->text;
     EXPECT_TRUE(app.process.Close()) << "the program must still answer";
 }
 
