@@ -104,9 +104,13 @@ std::string CCaptureSession::CaptureStep() {
     BitmapHolder bitmap;
     RECT rect{};
     // No image is a normal step (a pick that only starts, a window off the
-    // screen): nothing follows it.
-    if (!source_->Capture(bitmap, rect, waitingWindow_.get()))
+    // screen): nothing follows it. A trigger that will not fire again would
+    // leave the session, and a hidden main window, without a way out.
+    if (!source_->Capture(bitmap, rect, waitingWindow_.get())) {
+        if (!trigger_->WaitsForEvents() && !source_->WaitingForPick())
+            endRequested_ = true;
         return {};
+    }
     Flash(rect);
     std::string lost = Store(bitmap);
     bitmap.reset();

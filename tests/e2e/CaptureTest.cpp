@@ -277,6 +277,24 @@ TEST(Capture, UnwritablePathIsReportedOnceAndTheSessionEnds) {
     EXPECT_TRUE(app.process.Close()) << "the program must still answer";
 }
 
+// With the main window hidden there is no foreground window to capture: the
+// one capture request yields nothing and the session must not stay open.
+TEST(Capture, ImmediateActiveWindowWithoutForegroundWindowEndsTheSession) {
+    const std::string path = OutputFolder() + "\\no-foreground.bmp";
+    DeleteFileA(path.c_str());
+    Options o;
+    o.what = kActiveWindow;
+    o.hide = 1;
+    o.fileName = path;
+    Store(o);
+    Running app;
+    ASSERT_RUNNING(app);
+    EXPECT_TRUE(app.CaptureAndWaitForEnd(10000))
+        << "the session did not end within 10 s: the program stays hidden";
+    EXPECT_FALSE(Exists(path)) << "a window was captured after all: the case was not tested";
+    EXPECT_TRUE(app.process.Close());
+}
+
 HWND WaitResult(DWORD pid) {
     HWND found = nullptr;
     WaitFor(
