@@ -36,7 +36,6 @@ LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 struct Source : CWhatExecute {
     bool awkward = false;
     bool grab = true;
-    bool picking = false;
     Source(SettingsStore& s, bool awkward) : CWhatExecute(s, 0), awkward(awkward) {}
     ~Source() override { journal += "~source "; }
     bool Capture(BitmapHolder& bitmap, RECT& rect, CWizardContainerDlg*) override {
@@ -51,13 +50,10 @@ struct Source : CWhatExecute {
     }
     void Describe(std::string& text) override { text = "test"; }
     void End() override { journal += "source-end "; }
-    bool WaitingForPick() const override { return picking; }
 };
 
 struct Trigger : CHowExecute {
     using CHowExecute::CHowExecute;
-    bool once = false; // fires by itself, once, as the immediate trigger
-    bool WaitsForEvents() const override { return !once; }
     ~Trigger() override { journal += "~trigger "; }
     int Begin(CWizardContainerDlg*, CWhatExecute*) override {
         journal += "begin ";
@@ -204,39 +200,6 @@ TEST_F(SessionTest, ALostCaptureIsReportedAfterItsStepAndTheSessionGoesOn) {
     EXPECT_EQ(journal, "begin [capture-msg]capture store after [end-msg]source-end trigger-end finish "
                        "~source ~trigger ~output box:Could not save x.png: disk full");
     session = nullptr;
-}
-
-TEST_F(SessionTest, AStepWithoutImageEndsAOnceOnlySessionUnlessAPickIsUnderWay) {
-    for (bool picking : {false, true}) {
-        journal.clear();
-        ShowWindow(mainWindow, SW_SHOW);
-        CCaptureSession s(mainWindow);
-        session = &s;
-        auto source = std::make_unique<Source>(settings, false);
-        source->grab = false;
-        source->picking = picking;
-        auto trigger = std::make_unique<Trigger>(settings, mainWindow);
-        trigger->once = true;
-        ASSERT_TRUE(s.Accept(std::move(source), std::move(trigger), std::make_unique<Output>(settings)));
-        s.Begin(SessionOptions{1, 0, 0, 0});
-        const DWORD start = GetTickCount();
-        while (journal.find("capture ") == std::string::npos && GetTickCount() - start < 10000) {
-            DispatchPendingMessages();
-            Sleep(10);
-        }
-        DispatchPendingMessages();
-        if (picking) {
-            EXPECT_TRUE(s.Running()) << "a pick under way asks for its capture itself";
-            EXPECT_FALSE(IsWindowVisible(mainWindow));
-            s.OnEndSession();
-        } else {
-            EXPECT_EQ(journal,
-                      "begin [capture-msg]capture source-end trigger-end finish ~source ~trigger ~output ");
-            EXPECT_FALSE(s.Running()) << "the session was left without a way out";
-            EXPECT_TRUE(IsWindowVisible(mainWindow)) << "main window not restored";
-        }
-        session = nullptr;
-    }
 }
 
 } // namespace

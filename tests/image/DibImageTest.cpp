@@ -3,16 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <dirent.h>
-#include <functional>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "TestImages.h"
 #include "image/DibImage.h"
-#include "image/DibImageGif.h"
 
 using namespace vistrel;
 using namespace vistrel::test;
@@ -379,77 +373,4 @@ TEST(DibImage, ContainerEmptiedByAFailedImportHasNoImageAndWritesNoBmp) {
     EXPECT_FALSE(image.Encode(&stream, FormatBmp));
     EXPECT_STREQ(image.LastError(), "BMP: no image to write");
     EXPECT_TRUE(stream.Data().empty()) << "a header without pixels was written";
-}
-
-namespace {
-
-// Names in a folder, for temporary files left behind.
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.push_back(entry->d_name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
-} // namespace
-
-// Every writer over an earlier file, with the process allowed only 4 KiB a
-// file: each write fails midway, as on a full disk.
-TEST(SafeFileWrites, AFailureMidwayKeepsTheEarlierFileAndLeavesNoTemporary) {
-    std::string folder = TempPath("safe-XXXXXX");
-    ASSERT_TRUE(mkdtemp(&folder[0]));
-    const std::string target = folder + "/shot.img";
-    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
-    CDibImage truecolour, frame;
-    FillImage(truecolour, 128, 128, 24, Pattern::Noise, 7);
-    FillImage(frame, 128, 128, 8, Pattern::Noise, 8);
-    CDibImage* frames[2] = {&frame, &frame};
-    CDibImageGif animation;
-    auto gifFrames = [](const std::vector<uint8_t>& bytes) {
-        return DecodeGifWithGiflib(bytes).frames.size();
-    };
-    struct Writer {
-        const char* name;
-        std::function<bool()> save;
-        const char* error;
-        std::function<bool(const std::vector<uint8_t>&)> readable; // by a decoder of its own
-    };
-    const Writer writers[] = {
-        {"bmp", [&] { return truecolour.SaveToFile(target.c_str(), FormatBmp); }, truecolour.LastError(),
-         [](const std::vector<uint8_t>& b) { return b.size() == 14 + 40 + 384 * 128; }},
-        {"gif", [&] { return frame.SaveToFile(target.c_str(), FormatGif); }, frame.LastError(),
-         [&](const std::vector<uint8_t>& b) { return gifFrames(b) == 1; }},
-        {"jpeg", [&] { return truecolour.SaveToFile(target.c_str(), FormatJpeg); }, truecolour.LastError(),
-         [](const std::vector<uint8_t>& b) { return DecodeJpegWithLibjpeg(b).ok; }},
-        {"png", [&] { return truecolour.SaveToFile(target.c_str(), FormatPng); }, truecolour.LastError(),
-         [](const std::vector<uint8_t>& b) { return DecodePngWithLibpng(b).ok; }},
-        {"animation", [&] { return animation.SaveMultipageToFile(target.c_str(), frames, 2, false); },
-         animation.LastError(), [&](const std::vector<uint8_t>& b) { return gifFrames(b) == 2; }},
-    };
-    std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead of ending the process
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    for (const Writer& w : writers) {
-        WriteWholeFile(target, earlier);
-        rlimit small = old;
-        small.rlim_cur = 4096;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool saved = w.save();
-        setrlimit(RLIMIT_FSIZE, &old);
-        EXPECT_FALSE(saved) << w.name;
-        EXPECT_STREQ(w.error, std::strerror(EFBIG)) << w.name;
-        EXPECT_EQ(ReadFileBytes(target), earlier) << w.name << ": the earlier file changed";
-        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"shot.img"}) << w.name;
-        // With room the same call replaces the file with a whole image.
-        ASSERT_TRUE(w.save()) << w.name;
-        EXPECT_TRUE(w.readable(ReadFileBytes(target))) << w.name;
-        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"shot.img"}) << w.name;
-    }
-    std::remove(target.c_str());
-    rmdir(folder.c_str());
 }

@@ -3,6 +3,7 @@
 
 #include "app/CaptureSession.h"
 #include "app/Messages.h"
+#include "capture/ScreenGrab.h"
 #include "output/FileExecute.h"
 #include "settings/SettingsStore.h"
 #include "tests/common/Files.h"
@@ -123,45 +124,27 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
+// The first file's rename meets the earlier shot0001.png: both are kept.
 TEST_F(FileOutputTest, EarlierSessionsFilesAreKeptAndNewCapturesTakeFreeNumbers) {
-    for (int k = 1; k <= 3; ++k)
-        WriteFile(dir + "\\shot000" + std::to_string(k) + ".png", "earlier " + std::to_string(k));
+    for (char k : {'1', '2', '3'})
+        WriteFile(dir + "\\shot000" + k + ".png", std::string("earlier ") + k);
     CPngExecute output(settings, dir + "\\shot.png");
-    const COLORREF colours[3] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
-    std::vector<std::vector<unsigned char>> written;
-    for (COLORREF colour : colours) {
+    std::vector<unsigned char> first;
+    for (COLORREF colour : {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)}) {
         BitmapHolder capture = MakeCapture(colour);
         EXPECT_TRUE(output.Store(capture));
         EXPECT_EQ(output.LastFailure(), "");
-        if (written.empty())
-            written.push_back(ReadFileBytes(dir + "\\shot.png"));
+        if (first.empty())
+            first = ReadFileBytes(dir + "\\shot.png");
     }
-    for (int k = 1; k <= 3; ++k)
-        EXPECT_EQ(ReadFileBytes(dir + "\\shot000" + std::to_string(k) + ".png"),
-                  Bytes("earlier " + std::to_string(k)))
-            << k;
-    EXPECT_EQ(ReadFileBytes(dir + "\\shot0004.png"), written[0]) << "the renamed first capture";
+    for (char k : {'1', '2', '3'})
+        EXPECT_EQ(ReadFileBytes(dir + "\\shot000" + k + ".png"), Bytes(std::string("earlier ") + k)) << k;
+    EXPECT_EQ(ReadFileBytes(dir + "\\shot0004.png"), first) << "the renamed first capture";
     const auto fifth = ReadFileBytes(dir + "\\shot0005.png"), sixth = ReadFileBytes(dir + "\\shot0006.png");
     ASSERT_GT(fifth.size(), 8u);
     EXPECT_EQ(std::string(fifth.begin() + 1, fifth.begin() + 4), "PNG");
     EXPECT_NE(fifth, sixth);
     EXPECT_EQ(FolderEntries(dir).size(), 6u) << "a temporary or the entered name was left";
-}
-
-TEST_F(FileOutputTest, FirstFileRenameCollisionKeepsBothFiles) {
-    WriteFile(dir + "\\shot0001.gif", "older");
-    CGifExecute output(settings, dir + "\\shot.gif");
-    BitmapHolder first = MakeCapture(RGB(0, 0, 255)), second = MakeCapture(RGB(0, 255, 0));
-    EXPECT_TRUE(output.Store(first));
-    const std::vector<unsigned char> firstBytes = ReadFileBytes(dir + "\\shot.gif");
-    EXPECT_TRUE(output.Store(second));
-    EXPECT_EQ(output.LastFailure(), "");
-    EXPECT_EQ(ReadFileBytes(dir + "\\shot0001.gif"), Bytes("older"));
-    EXPECT_EQ(ReadFileBytes(dir + "\\shot0002.gif"), firstBytes);
-    const std::vector<unsigned char> third = ReadFileBytes(dir + "\\shot0003.gif");
-    ASSERT_GT(third.size(), 13u);
-    EXPECT_NE(third, firstBytes);
-    EXPECT_FALSE(Exists(dir + "\\shot.gif"));
 }
 
 TEST_F(FileOutputTest, EachFormatIsWrittenWhateverTheExtension) {
@@ -230,47 +213,8 @@ BitmapHolder MakeNoise(int width, int height) {
     return bitmap;
 }
 
-// A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a
-// drive and names a folder on it in VISTREL_FULL_DISK.
-const char* FullDrive() {
-    return std::getenv("VISTREL_FULL_DISK");
-}
-
-TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndLeavesNothingBehind) {
-    const char* full = FullDrive();
-    if (!full)
-        GTEST_SKIP() << "needs a full drive; run through full_disk.sh";
-    SettingsStore settings{"VistrelTest"};
-    BitmapHolder capture = MakeNoise(512, 512);
-    const char* names[4] = {"shot.bmp", "shot.jpg", "shot.png", "shot.gif"};
-    for (int kind = 0; kind < 4; ++kind) {
-        const std::string name = std::string(full) + "\\" + names[kind];
-        WriteFile(name, "an earlier capture");
-        std::unique_ptr<CFileExecute> output = MakeFileOutput(kind, settings, name);
-        EXPECT_FALSE(output->Store(capture)) << name << " reported as stored on a full disk";
-        EXPECT_EQ(output->LastFailure().rfind("Could not save " + name + ": ", 0), 0u)
-            << output->LastFailure();
-        // Its numbered captures fail too; the earlier file is not the session's to rename.
-        EXPECT_FALSE(output->Store(capture)) << name;
-        EXPECT_FALSE(output->Store(capture)) << name;
-        EXPECT_EQ(output->storedCount(), 3);
-        EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier capture")) << name << " changed";
-        EXPECT_EQ(FolderEntries(full), std::vector<std::string>{names[kind]})
-            << "a temporary file or a reservation was left";
-        DeleteFileA(name.c_str());
-    }
-    // Nothing was left to fill the drive: a small capture still fits.
-    BitmapHolder small = MakeCapture(RGB(10, 20, 30));
-    CBitmapExecute after(settings, std::string(full) + "\\small.bmp");
-    EXPECT_TRUE(after.Store(small));
-    const std::vector<unsigned char> bmp = ReadFileBytes(std::string(full) + "\\small.bmp");
-    ASSERT_GT(bmp.size(), 54u);
-    const size_t declared = bmp[2] | bmp[3] << 8 | bmp[4] << 16 | static_cast<size_t>(bmp[5]) << 24;
-    EXPECT_EQ(bmp.size(), declared) << "the small capture was cut short";
-    DeleteFileA((std::string(full) + "\\small.bmp").c_str());
-}
-
-// A session of three captures to the full drive, as a timer series makes them.
+// Sessions of two captures, as a timer series makes them, with every box
+// they show read and closed.
 namespace series {
 
 CCaptureSession* session = nullptr;
@@ -298,17 +242,16 @@ struct NoiseSource : CWhatExecute {
     void Describe(std::string& text) override { text = "noise"; }
 };
 
-struct ThreeTimes : CHowExecute {
+struct TwoTimes : CHowExecute {
     using CHowExecute::CHowExecute;
     int Begin(CWizardContainerDlg*, CWhatExecute*) override {
         return PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
     }
     int AfterCapture(CWizardContainerDlg*, CWhatExecute*) override {
-        return PostMessageA(mainWindow, captures < 3 ? MSG_CAPTURE : MSG_END_SESSION, 0, 0);
+        return PostMessageA(mainWindow, captures < 2 ? MSG_CAPTURE : MSG_END_SESSION, 0, 0);
     }
 };
 
-// Reads and closes every box the session shows.
 void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
     if (HWND box = FindWindowA("#32770", "Vistrel")) {
         char text[512] = {};
@@ -318,46 +261,60 @@ void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-} // namespace series
-
-TEST(FullDisk, ASessionReportsItsLostCapturesInOneBoxAndGoesOn) {
-    const char* full = FullDrive();
-    if (!full)
-        GTEST_SKIP() << "needs a full drive; run through full_disk.sh";
-    SettingsStore settings{"VistrelTest"};
-    const std::string name = std::string(full) + "\\series.png";
+// Runs one session into `output`; false when it did not end within 30 s.
+bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output) {
+    captures = 0;
+    boxes.clear();
     WNDCLASSA c{};
-    c.lpfnWndProc = series::MainProc;
+    c.lpfnWndProc = MainProc;
     c.hInstance = GetModuleHandleA(nullptr);
     c.lpszClassName = "SeriesMain";
     RegisterClassA(&c);
-    HWND main = CreateWindowExA(0, "SeriesMain", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    ASSERT_TRUE(main);
-    const UINT_PTR timer = SetTimer(nullptr, 0, 100, series::CloseBoxes);
+    HWND main =
+        CreateWindowExA(0, c.lpszClassName, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, c.hInstance, nullptr);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseBoxes);
+    bool ended;
     {
-        CCaptureSession session(main);
-        series::session = &session;
-        ASSERT_TRUE(session.Accept(std::make_unique<series::NoiseSource>(settings, 0),
-                                   std::make_unique<series::ThreeTimes>(settings, main),
-                                   std::make_unique<CPngExecute>(settings, name)));
-        session.Begin(SessionOptions{});
+        CCaptureSession running(main);
+        session = &running;
+        running.Accept(std::make_unique<NoiseSource>(settings, 0), std::make_unique<TwoTimes>(settings, main),
+                       std::move(output));
+        running.Begin(SessionOptions{});
         const DWORD start = GetTickCount();
-        MSG msg;
-        while ((session.Running() || series::boxes.empty()) && GetTickCount() - start < 30000) {
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
+        while ((running.Running() || boxes.empty()) && GetTickCount() - start < 30000) {
+            DispatchPendingMessages();
             Sleep(10);
         }
-        EXPECT_FALSE(session.Running()) << "the session did not end within 30 s";
-        series::session = nullptr;
+        ended = !running.Running();
+        session = nullptr;
     }
     KillTimer(nullptr, timer);
     DestroyWindow(main);
-    EXPECT_EQ(series::captures, 3) << "the session did not go on after the lost capture";
-    ASSERT_EQ(series::boxes.size(), 1u) << "one box a session";
-    EXPECT_EQ(series::boxes[0].rfind("Could not save " + name + ": ", 0), 0u) << series::boxes[0];
-    EXPECT_TRUE(FolderEntries(full).empty()) << "something was left on the drive";
+    return ended;
+}
+
+} // namespace series
+
+// A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a
+// drive and names a folder on it in VISTREL_FULL_DISK.
+TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
+    const char* full = std::getenv("VISTREL_FULL_DISK");
+    if (!full)
+        GTEST_SKIP() << "needs a full drive; run through full_disk.sh";
+    SettingsStore settings{"VistrelTest"};
+    const char* names[4] = {"shot.bmp", "shot.jpg", "shot.png", "shot.gif"};
+    for (int kind = 0; kind < 4; ++kind) {
+        const std::string name = std::string(full) + "\\" + names[kind];
+        WriteFile(name, "an earlier capture");
+        EXPECT_TRUE(series::Run(settings, MakeFileOutput(kind, settings, name)))
+            << name << ": session not ended";
+        EXPECT_EQ(series::captures, 2) << name << ": the session did not go on";
+        ASSERT_EQ(series::boxes.size(), 1u) << name << ": one box a session";
+        EXPECT_EQ(series::boxes[0].rfind("Could not save " + name + ": ", 0), 0u) << series::boxes[0];
+        EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier capture")) << name << " changed";
+        EXPECT_EQ(FolderEntries(full), std::vector<std::string>{names[kind]}) << "a temporary file was left";
+        DeleteFileA(name.c_str());
+    }
 }
 
 } // namespace

@@ -101,39 +101,6 @@ TEST(FileNaming, SecondCaptureRenamesTheFirstAndNumbersAll) {
     EXPECT_EQ(folder.files, expected);
 }
 
-TEST(FileNaming, EarlierFilesAreSkippedAndKeptAndTheSessionsOwnStayDense) {
-    FakeFolder folder;
-    for (const char* old : {"C:\\s\\shot0001.png", "C:\\s\\shot0002.png", "C:\\s\\shot0003.png"})
-        folder.files[old] = std::string("old ") + old;
-    std::map<std::string, std::string> expected = folder.files;
-    CFileNamer namer("C:\\s\\shot.png");
-    folder.Store(namer, "1");
-    NamingResult second = folder.Store(namer, "2");
-    EXPECT_TRUE(second.renameError.empty());
-    EXPECT_TRUE(second.reserved);
-    folder.Store(namer, "3");
-    expected["C:\\s\\shot0004.png"] = "1";
-    expected["C:\\s\\shot0005.png"] = "2";
-    expected["C:\\s\\shot0006.png"] = "3";
-    EXPECT_EQ(folder.files, expected);
-}
-
-TEST(FileNaming, RenameCollisionKeepsBothFilesAndAGapIsSkippedLater) {
-    FakeFolder folder;
-    folder.files["t0001.bmp"] = "old 1";
-    folder.files["t0003.bmp"] = "old 3"; // appears in the middle of the session's range
-    CFileNamer namer("t.bmp");
-    folder.Store(namer, "1");
-    folder.Store(namer, "2");
-    folder.Store(namer, "3");
-    std::map<std::string, std::string> expected{{"t0001.bmp", "old 1"},
-                                                {"t0002.bmp", "1"},
-                                                {"t0003.bmp", "old 3"},
-                                                {"t0004.bmp", "2"},
-                                                {"t0005.bmp", "3"}};
-    EXPECT_EQ(folder.files, expected);
-}
-
 TEST(FileNaming, AnUnwrittenFirstFileIsNotRenamedAndAFailedReservationSaysWhy) {
     FakeFolder folder;
     folder.files["shot.png"] = "older session"; // the first capture's write failed over it
