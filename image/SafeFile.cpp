@@ -5,8 +5,8 @@
 
 namespace vistrel {
 
-CSafeFileStream::CSafeFileStream(const std::string& target) : target_(target) {
-    stream_ = platform::OpenTempFileBeside(target, temp_, failure_);
+CSafeFileStream::CSafeFileStream(const std::string& target) : CStdioStream(nullptr), target_(target) {
+    Attach(platform::OpenTempFileBeside(target, temp_, failure_));
 }
 
 CSafeFileStream::~CSafeFileStream() {
@@ -14,9 +14,9 @@ CSafeFileStream::~CSafeFileStream() {
 }
 
 void CSafeFileStream::Discard() {
-    if (stream_) {
-        std::fclose(stream_);
-        stream_ = nullptr;
+    if (File()) {
+        std::fclose(File());
+        Attach(nullptr);
     }
     if (!temp_.empty()) {
         platform::RemoveFile(temp_);
@@ -31,19 +31,13 @@ void CSafeFileStream::NoteErrno() {
 }
 
 bool CSafeFileStream::Commit() {
-    if (!stream_) {
+    FILE* stream = File();
+    if (!stream) {
         return false;
     }
-    bool ok = failure_.empty();
-    errno = 0;
-    if (ok && std::fflush(stream_) != 0) {
-        NoteErrno();
-        ok = false;
-    }
-    ok = ok && platform::SyncToDisk(stream_, failure_);
+    bool ok = failure_.empty() && Flush() && platform::SyncToDisk(stream, failure_);
     // fclose may still find the disk full: only a clean close may replace.
-    FILE* stream = stream_;
-    stream_ = nullptr;
+    Attach(nullptr);
     errno = 0;
     if (std::fclose(stream) != 0 && ok) {
         NoteErrno();
@@ -58,66 +52,36 @@ bool CSafeFileStream::Commit() {
     return ok;
 }
 
-size_t CSafeFileStream::Read(void* buffer, size_t size, size_t count) {
-    return stream_ ? std::fread(buffer, size, count, stream_) : 0;
-}
-
 size_t CSafeFileStream::Write(const void* buffer, size_t size, size_t count) {
-    if (!stream_) {
-        return 0;
-    }
     errno = 0;
-    const size_t written = std::fwrite(buffer, size, count, stream_);
+    const size_t written = CStdioStream::Write(buffer, size, count);
     if (written != count) {
         NoteErrno();
     }
     return written;
 }
 
-bool CSafeFileStream::Seek(long offset, int origin) {
-    return stream_ ? std::fseek(stream_, offset, origin) == 0 : false;
-}
-
-long CSafeFileStream::Tell() {
-    return stream_ ? std::ftell(stream_) : 0;
-}
-
-long CSafeFileStream::Size() {
-    if (!stream_) {
-        return -1;
-    }
-    const long here = std::ftell(stream_);
-    std::fseek(stream_, 0, SEEK_END);
-    const long size = std::ftell(stream_);
-    std::fseek(stream_, here, SEEK_SET);
-    return size;
-}
-
-bool CSafeFileStream::Flush() {
-    if (!stream_) {
-        return false;
-    }
+bool CSafeFileStream::PutByte(unsigned char byte) {
     errno = 0;
-    if (std::fflush(stream_) != 0) {
+    if (!CStdioStream::PutByte(byte)) {
         NoteErrno();
         return false;
     }
     return true;
 }
 
-bool CSafeFileStream::AtEnd() {
-    return stream_ ? std::feof(stream_) != 0 : true;
+bool CSafeFileStream::Flush() {
+    errno = 0;
+    if (!CStdioStream::Flush()) {
+        NoteErrno();
+        return false;
+    }
+    return true;
 }
 
 long CSafeFileStream::HasError() {
-    if (!stream_) {
-        return -1;
-    }
-    return std::ferror(stream_) || !failure_.empty() ? 1 : 0;
-}
-
-long CSafeFileStream::GetByte() {
-    return stream_ ? std::fgetc(stream_) : -1;
+    const long error = CStdioStream::HasError();
+    return error ? error : failure_.empty() ? 0 : 1;
 }
 
 } // namespace vistrel

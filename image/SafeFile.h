@@ -11,32 +11,24 @@
 
 namespace vistrel {
 
-class CSafeFileStream : public CByteStream {
+class CSafeFileStream : public CStdioStream {
 public:
     explicit CSafeFileStream(const std::string& target);
     // Without a Commit the temporary file goes and the target stays untouched.
     ~CSafeFileStream() override;
-    CSafeFileStream(const CSafeFileStream&) = delete;
-    CSafeFileStream& operator=(const CSafeFileStream&) = delete;
 
-    bool IsOpen() const { return stream_ != nullptr; }
+    bool IsOpen() const { return File() != nullptr; }
     // Flushes the bytes to the disk and moves them over the target; false
     // (and nothing changed) when any earlier write or this step failed.
     bool Commit();
     // The system's words for the first failure; empty while nothing failed.
     const std::string& FailureText() const { return failure_; }
 
-    // The stream ends with Commit or the destructor, not here.
-    bool Close() override { return true; }
-    size_t Read(void* buffer, size_t size, size_t count) override;
+    // Writes and flushes keep the reason of a failure.
     size_t Write(const void* buffer, size_t size, size_t count) override;
-    bool Seek(long offset, int origin) override;
-    long Tell() override;
-    long Size() override;
+    bool PutByte(unsigned char byte) override;
     bool Flush() override;
-    bool AtEnd() override;
     long HasError() override;
-    long GetByte() override;
 
 private:
     void NoteErrno();
@@ -44,7 +36,6 @@ private:
 
     std::string target_;
     std::string temp_;
-    FILE* stream_ = nullptr;
     std::string failure_;
 };
 
