@@ -251,6 +251,7 @@ TEST(Capture, EmptyFileNameShowsOneBoxAndStartsNoSession) {
     ASSERT_TRUE(box) << "no \"Error\" box";
     EXPECT_EQ(box->text, "Please enter a file name!");
     CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 500)) << "a second box";
     EXPECT_FALSE(app.WaitingWindowShown());
     EXPECT_TRUE(IsWindowVisible(app.window));
