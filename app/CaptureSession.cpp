@@ -64,6 +64,7 @@ void CCaptureSession::Begin(const SessionOptions& options) {
     if (!Running())
         return;
     options_ = options;
+    failureReported_ = false;
     {
         BusyScope busy(busy_);
         if (options_.hide)
@@ -82,9 +83,12 @@ void CCaptureSession::Begin(const SessionOptions& options) {
 void CCaptureSession::OnCapture() {
     if (!Running() || busy_ || endRequested_)
         return;
-    CaptureStep();
+    const std::string lost = CaptureStep();
     if (endRequested_)
         End();
+    // Shown once the step is over, so the session goes on behind the box.
+    if (!lost.empty())
+        MessageBoxA(mainWindow_, lost.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
 }
 
 void CCaptureSession::OnEndSession() {
@@ -125,18 +129,23 @@ void CCaptureSession::OnPointer(UINT message) {
         End();
 }
 
-void CCaptureSession::CaptureStep() {
+std::string CCaptureSession::CaptureStep() {
     BusyScope busy(busy_);
     BitmapHolder bitmap;
     RECT rect{};
     // No image is a normal step (a pick that only starts, a window off the
-    // screen): nothing follows it.
-    if (!source_->Capture(bitmap, rect, waitingWindow_.get()))
-        return;
+    // screen): nothing follows it. A trigger that will not fire again would
+    // leave the session, and a hidden main window, without a way out.
+    if (!source_->Capture(bitmap, rect, waitingWindow_.get())) {
+        if (!trigger_->WaitsForEvents() && !source_->WaitingForPick())
+            endRequested_ = true;
+        return {};
+    }
     Flash(rect);
-    Store(bitmap);
+    std::string lost = Store(bitmap);
     bitmap.reset();
     trigger_->AfterCapture(waitingWindow_.get(), source_.get());
+    return lost;
 }
 
 void CCaptureSession::Flash(const RECT& rect) {
@@ -149,13 +158,19 @@ void CCaptureSession::Flash(const RECT& rect) {
     InvertScreenRect(rect);
 }
 
-void CCaptureSession::Store(BitmapHolder& bitmap) {
+std::string CCaptureSession::Store(BitmapHolder& bitmap) {
+    std::string failure;
     try {
         output_->StoreWithPreview(mainWindow_, bitmap, options_.preview);
+        failure = output_->LastFailure();
     } catch (const win::FileError& error) {
-        // The capture itself was kept under its own name: report, and go on.
-        MessageBoxA(mainWindow_, error.what(), "Vistrel", MB_OK | MB_ICONEXCLAMATION);
+        failure = error.what();
     }
+    // One report a session: a timer series on a full disk must not pile up boxes.
+    if (failure.empty() || failureReported_)
+        return {};
+    failureReported_ = true;
+    return failure;
 }
 
 void CCaptureSession::End() {

@@ -9,12 +9,16 @@
 // can arrive inside a running step. A step is never re-entered: a capture
 // request meanwhile is dropped, and an end request is carried out once the
 // step has finished. Nothing is deleted while it is in use.
+//
+// A capture the output could not store is reported in one message box per
+// session, after its step; the session goes on.
 
 #include "app/Execute.h"
 
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 class CWizardContainerDlg;
 
@@ -51,9 +55,10 @@ public:
     CWizardContainerDlg* waitingWindow() const { return waitingWindow_.get(); }
 
 private:
-    void CaptureStep();
+    // Both return the report of a lost capture, if it is the session's first.
+    std::string CaptureStep();
     void Flash(const RECT& rect);
-    void Store(BitmapHolder& bitmap);
+    std::string Store(BitmapHolder& bitmap);
     void End();
 
     HWND mainWindow_;
@@ -66,4 +71,5 @@ private:
     bool endRequested_ = false; // an end request arrived while busy
     bool inPointerHandler_ = false;
     bool buttonDownPending_ = false; // a click arrived inside a pointer handler
+    bool failureReported_ = false;
 };

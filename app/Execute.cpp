@@ -3,6 +3,7 @@
 #include "app/ResultDlg.h"
 
 bool CToExecute::StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview) {
+    lastFailure.clear();
     if (!preview)
         return Store(bitmap);
     INT_PTR answer;

@@ -28,6 +28,9 @@ public:
     // One sentence saying what this source captures.
     virtual void Describe(std::string& text) = 0;
     virtual void End() {}
+    // True while a Capture without an image only started a pick that will
+    // ask for the capture itself (the control source).
+    virtual bool WaitingForPick() const { return false; }
 
 protected:
     SettingsStore& settings;
@@ -42,6 +45,9 @@ public:
     virtual int Begin(CWizardContainerDlg* waitingWindow, CWhatExecute* source) = 0;
     virtual int End() { return 1; }
     virtual ~CHowExecute() = default;
+    // False for a trigger that fires once by itself and then has nothing to
+    // wait for: a step without an image must then end the session.
+    virtual bool WaitsForEvents() const { return true; }
 
 protected:
     SettingsStore& settings;
@@ -57,7 +63,11 @@ public:
     virtual bool StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview);
     virtual ~CToExecute() = default;
     virtual bool Finish(HWND, int) { return true; }
+    // What went wrong in the last Store, in words for the user ("Could not
+    // save shot0003.png: ..."); empty when nothing did.
+    const std::string& LastFailure() const { return lastFailure; }
 
 protected:
     SettingsStore& settings;
+    std::string lastFailure;
 };

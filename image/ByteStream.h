@@ -45,6 +45,14 @@ public:
     bool PutByte(unsigned char byte) override;
     long GetByte() override;
 
+protected:
+    FILE* File() const { return stream_; }
+    // Puts a caller's stream in place (never owned), or none.
+    void Attach(FILE* stream) {
+        stream_ = stream;
+        ownsStream_ = false;
+    }
+
 private:
     FILE* stream_;
     bool ownsStream_;

@@ -9,6 +9,7 @@
 #include "image/DibImageGif.h"
 #include "image/DibImageJpeg.h"
 #include "image/DibImagePng.h"
+#include "image/SafeFile.h"
 
 namespace vistrel {
 
@@ -48,6 +49,14 @@ void CDibImage::FreeDib() {
     alphaChannel_ = nullptr;
     info_.pixels = nullptr;
     info_.borrowedFrom = nullptr;
+    info_.rowStride = 0;
+    // An emptied container must not report the depth and palette it had;
+    // only the resolution, a setting of its own, survives.
+    const int32_t xPels = header_.biXPelsPerMeter, yPels = header_.biYPelsPerMeter;
+    std::memset(&header_, 0, sizeof header_);
+    header_.biSize = kBitmapInfoHeaderSize;
+    header_.biXPelsPerMeter = xPels;
+    header_.biYPelsPerMeter = yPels;
 }
 
 void CDibImage::SetErrorText(const char* text) {
@@ -270,19 +279,20 @@ void CDibImage::SwapIndex(uint8_t a, uint8_t b) {
 }
 
 bool CDibImage::SaveToFile(const char* path, uint32_t format) {
-    FILE* stream = std::fopen(path, "wb");
-    if (!stream) {
+    return WriteFileSafely(path, [&](CByteStream* file) { return Encode(file, format); });
+}
+
+bool CDibImage::WriteFileSafely(const char* path, const std::function<bool(CByteStream*)>& encode) {
+    CSafeFileStream file(path);
+    if (!file.IsOpen()) {
+        SetErrorText(file.FailureText().c_str());
         return false;
     }
-    bool ok;
-    {
-        CStdioStream file(stream);
-        ok = Encode(&file, format);
-    }
-    // Buffered bytes reach the disk only here; a failure now loses the file.
-    if (std::fclose(stream) != 0 && ok) {
-        SetErrorText("Error writing file");
-        ok = false;
+    const bool ok = encode(&file) && file.Commit();
+    // The system's reason (a full disk, a locked file) says more than the
+    // encoder's own write error.
+    if (!ok && !file.FailureText().empty()) {
+        SetErrorText(file.FailureText().c_str());
     }
     return ok;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "image/ByteStream.h"
 #include "image/DibTypes.h"
@@ -95,6 +96,8 @@ public:
     void SetXDpi(int32_t dpi);
     void SetYDpi(int32_t dpi);
 
+    // Writes `path` through a temporary file that replaces it only when the
+    // whole image was written; `LastError` says why when it was not.
     bool SaveToFile(const char* path, uint32_t format);
     bool Encode(CByteStream* file, uint32_t format);
     const char* LastError() const {
@@ -152,6 +155,8 @@ public:
 
 protected:
     void SetErrorText(const char* text);
+    // Runs `encode` on a safe stream over `path` (see SaveToFile).
+    bool WriteFileSafely(const char* path, const std::function<bool(CByteStream*)>& encode);
     void FreeDib();
     RgbQuad* ColourTable() const {
         return reinterpret_cast<RgbQuad*>(dib_ + kBitmapInfoHeaderSize);

@@ -8,7 +8,12 @@ bool CDibImageBmp::EncodeBmp(CByteStream* file) {
     if (!file) {
         return false;
     }
-    const uint32_t blockSize = dib_ ? static_cast<uint32_t>(DibBlockSize()) : kBitmapInfoHeaderSize;
+    // A header without pixels would pass for an image: write nothing.
+    if (!dib_) {
+        SetErrorText("BMP: no image to write");
+        return false;
+    }
+    const uint32_t blockSize = static_cast<uint32_t>(DibBlockSize());
     const uint32_t fileSize = kBitmapFileHeaderSize + blockSize;
     const uint32_t offBits = kBitmapInfoHeaderSize + 4u * header_.biClrUsed + kBitmapFileHeaderSize;
     const uint8_t fileHeader[14] = {
@@ -28,13 +33,8 @@ bool CDibImageBmp::EncodeBmp(CByteStream* file) {
         static_cast<uint8_t>(offBits >> 24),
     };
     bool ok = file->Write(fileHeader, 1, sizeof fileHeader) == sizeof fileHeader;
-    if (dib_) {
-        std::memcpy(dib_, &header_, sizeof header_);
-        ok = file->Write(dib_, 1, blockSize) == blockSize && ok;
-    } else {
-        // An empty container still makes a readable 0 x 0 bitmap.
-        ok = file->Write(&header_, 1, sizeof header_) == sizeof header_ && ok;
-    }
+    std::memcpy(dib_, &header_, sizeof header_);
+    ok = file->Write(dib_, 1, blockSize) == blockSize && ok;
     if (!ok || !file->Flush()) {
         SetErrorText("Write Error in BMP file");
         return false;

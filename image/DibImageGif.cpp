@@ -177,6 +177,12 @@ void CDibImageGif::WriteImage(CByteStream* file, bool localColourTable) {
     file->PutByte(0);
 }
 
+bool CDibImageGif::SaveMultipageToFile(const char* path, CDibImage* const* images, int count,
+                                       bool localColourTables) {
+    return WriteFileSafely(
+        path, [&](CByteStream* file) { return EncodeMultipage(file, images, count, localColourTables); });
+}
+
 bool CDibImageGif::EncodeMultipage(CByteStream* file, CDibImage* const* images, int count,
                                    bool localColourTables) {
     const char* failure = nullptr;

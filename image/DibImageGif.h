@@ -18,6 +18,9 @@ public:
     using CDibImage::Encode;
     bool Encode(CByteStream* file);
     bool EncodeMultipage(CByteStream* file, CDibImage* const* images, int count, bool localColourTables);
+    // EncodeMultipage into the file `path`, which is replaced only by a
+    // complete animation; a failure leaves an earlier file as it was.
+    bool SaveMultipageToFile(const char* path, CDibImage* const* images, int count, bool localColourTables);
     bool EncodeTrueColour(CByteStream* file);
 
     void SetLoopCount(int32_t count) { loopCount_ = count; }

@@ -1,6 +1,7 @@
 #include "output/ClipboardStore.h"
 
 #include "output/DibUtils.h"
+#include "win/Text.h"
 
 #include <vector>
 
@@ -45,21 +46,29 @@ public:
 
 } // namespace
 
-bool StoreBitmapOnClipboard(HWND owner, HBITMAP bitmap, DWORD retryMilliseconds) {
-    if (!OpenClipboardPatiently(owner, retryMilliseconds))
+bool StoreBitmapOnClipboard(HWND owner, HBITMAP bitmap, DWORD retryMilliseconds, std::string* why) {
+    auto fail = [why](const std::string& reason) {
+        if (why)
+            *why = reason;
         return false;
+    };
+    if (!OpenClipboardPatiently(owner, retryMilliseconds)) {
+        const DWORD error = GetLastError();
+        const std::string system = error ? win::SystemErrorText(error) : std::string();
+        return fail("another program keeps it open" + (system.empty() ? std::string() : " (" + system + ")"));
+    }
     ClipboardSession open;
     EmptyClipboard();
 
     Palette palette = CreateScreenPalette();
     win::GlobalMemory dib = ClipboardDibFromBitmap(bitmap, palette.get());
     if (!dib)
-        return false;
+        return fail("the capture could not be converted");
     // Made before the DIB is handed over: once the clipboard owns it, it is not ours to read.
     win::GdiObject<HBITMAP> ddb = BitmapFromDib(dib.get(), palette.get());
 
     if (!SetClipboardData(CF_DIB, dib.get()))
-        return false;
+        return fail("the clipboard did not take the image");
     dib.release();
     if (ddb && SetClipboardData(CF_BITMAP, ddb.get()))
         ddb.release();

@@ -1,5 +1,7 @@
 #include "output/DibUtils.h"
 
+#include "image/SafeFile.h"
+
 #include <memory>
 #include <vector>
 
@@ -109,6 +111,9 @@ win::GlobalMemory MakeDib(HBITMAP bitmap, int bits, HPALETTE palette, bool reali
     if (!GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(header.biHeight), pixels,
                    reinterpret_cast<BITMAPINFO*>(head), DIB_RGB_COLORS))
         return {};
+    // GDI may leave its own biClrUsed (or other fields) behind; the block
+    // was laid out for our header, and readers size the table from it.
+    *head = header;
     return dib;
 }
 
@@ -179,7 +184,7 @@ win::GdiObject<HBITMAP> BitmapFromDib(HGLOBAL dib, HPALETTE palette) {
                                                   reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS));
 }
 
-bool SaveBitmapFile(HBITMAP bitmap, HPALETTE palette, const char* path) {
+bool SaveBitmapFile(HBITMAP bitmap, HPALETTE palette, const char* path, std::string* why) {
     int depth;
     {
         win::OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
@@ -190,22 +195,15 @@ bool SaveBitmapFile(HBITMAP bitmap, HPALETTE palette, const char* path) {
     win::GlobalMemory dib = DibFromBitmap(bitmap, DibDepthFor(depth, 32), palette);
     if (!dib)
         return false;
-    return WriteDibFile(dib.get(), path) == kWriteDibOk;
+    return WriteDibFile(dib.get(), path, why) == kWriteDibOk;
 }
 
-int WriteDibFile(HGLOBAL dib, const char* path) {
+int WriteDibFile(HGLOBAL dib, const char* path, std::string* why) {
     if (!dib)
         return kWriteDibNoDib;
-    win::File file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        return kWriteDibCannotWrite;
     win::GlobalLockGuard lock(dib);
-    if (!lock) {
-        file.reset();
-        DeleteFileA(path);
+    if (!lock)
         return kWriteDibCannotLock;
-    }
     auto* header = static_cast<BITMAPINFOHEADER*>(lock.data());
     const DWORD tableBytes = DibColourTableSize(*header) * sizeof(RGBQUAD);
     header->biSizeImage = DibRowSize(header->biWidth, header->biBitCount) *
@@ -217,16 +215,15 @@ int WriteDibFile(HGLOBAL dib, const char* path) {
     fileHeader.bfSize = sizeof fileHeader + dibBytes;
     fileHeader.bfOffBits = sizeof fileHeader + header->biSize + tableBytes;
 
-    DWORD written = 0, written2 = 0;
-    const bool ok = WriteFile(file.get(), &fileHeader, sizeof fileHeader, &written, nullptr) &&
-                    written == sizeof fileHeader &&
-                    WriteFile(file.get(), header, dibBytes, &written2, nullptr) && written2 == dibBytes;
+    // A short BMP would pass for a capture: the file is replaced only by a
+    // complete one.
+    vistrel::CSafeFileStream file(path);
+    const bool ok = file.IsOpen() && file.Write(&fileHeader, 1, sizeof fileHeader) == sizeof fileHeader &&
+                    file.Write(header, 1, dibBytes) == dibBytes && file.Commit();
     if (!ok) {
-        // A short BMP would pass for a capture; better none at all.
-        file.reset();
-        DeleteFileA(path);
+        if (why)
+            *why = file.FailureText();
         return kWriteDibCannotWrite;
     }
-    file.reset();
     return kWriteDibOk;
 }

@@ -7,6 +7,8 @@
 
 #include "win/Handles.h"
 
+#include <string>
+
 using Palette = win::GdiObject<HPALETTE>;
 
 // Result codes of WriteDibFile.
@@ -39,9 +41,10 @@ win::GlobalMemory ClipboardDibFromBitmap(HBITMAP bitmap, HPALETTE palette);
 win::GdiObject<HBITMAP> BitmapFromDib(HGLOBAL dib, HPALETTE palette);
 
 // Writes the bitmap as a BMP file at the display's depth (15/16 bits become
-// 24). True only when the whole file was written.
-bool SaveBitmapFile(HBITMAP bitmap, HPALETTE palette, const char* path);
+// 24). True only when the whole file was written; `why` then says why not.
+bool SaveBitmapFile(HBITMAP bitmap, HPALETTE palette, const char* path, std::string* why = nullptr);
 
-// Writes a packed DIB as a BMP file, replacing an existing one. A file that
-// cannot be written completely is removed again.
-int WriteDibFile(HGLOBAL dib, const char* path);
+// Writes a packed DIB as a BMP file, replacing an existing one in one step
+// once the whole file is written; a failure leaves the old file as it was,
+// and the system's reason in `why`.
+int WriteDibFile(HGLOBAL dib, const char* path, std::string* why = nullptr);

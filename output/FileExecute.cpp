@@ -3,29 +3,51 @@
 #include "image/DibImage.h"
 #include "output/ClipboardStore.h"
 #include "output/DibUtils.h"
-#include "win/FileError.h"
 #include "win/Text.h"
 
 namespace {
 
-std::string MoveWithoutReplacing(const std::string& from, const std::string& to) {
-    if (MoveFileA(from.c_str(), to.c_str()))
-        return {};
-    return win::SystemErrorText(GetLastError());
+constexpr char kNotConverted[] = "the capture could not be converted";
+
+bool IsExistsError(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+FileOpStatus MoveWithoutReplacing(const std::string& from, const std::string& to, std::string& why) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+        return FileOpStatus::Done;
+    const DWORD error = GetLastError();
+    if (IsExistsError(error))
+        return FileOpStatus::Exists;
+    if (error == ERROR_FILE_NOT_FOUND)
+        return FileOpStatus::Missing;
+    why = win::SystemErrorText(error);
+    return FileOpStatus::Failed;
 }
 
-// Writes through the image container; a file the encoder created but could
-// not finish is removed, so no broken image is left under a capture's name.
-bool SaveThroughContainer(vistrel::CDibImage& image, const std::string& target, uint32_t format) {
-    const bool existed = Exists(target);
+FileOpStatus CreateNewFile(const std::string& path, std::string& why) {
+    win::File file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        return FileOpStatus::Done;
+    const DWORD error = GetLastError();
+    if (IsExistsError(error))
+        return FileOpStatus::Exists;
+    why = win::SystemErrorText(error);
+    return FileOpStatus::Failed;
+}
+
+const NamingFileOps kNamingOps{MoveWithoutReplacing, CreateNewFile};
+
+bool SaveThroughContainer(vistrel::CDibImage& image, const std::string& target, uint32_t format,
+                          std::string& why) {
+    if (!image.HasPixels()) {
+        why = kNotConverted;
+        return false;
+    }
     if (image.SaveToFile(target.c_str(), format))
         return true;
-    if (!existed)
-        DeleteFileA(target.c_str());
+    why = image.LastError();
     return false;
 }
 
@@ -35,27 +57,45 @@ CClipboardExecute::CClipboardExecute(SettingsStore& settings, HWND ownerWindow)
     : CToExecute(settings), ownerWindow(ownerWindow) {}
 
 bool CClipboardExecute::Store(BitmapHolder& bitmap) {
-    return StoreBitmapOnClipboard(ownerWindow, bitmap.get());
+    lastFailure.clear();
+    std::string why;
+    if (StoreBitmapOnClipboard(ownerWindow, bitmap.get(), kClipboardRetryMilliseconds, &why))
+        return true;
+    lastFailure = "Could not put the capture on the clipboard: " + why;
+    return false;
 }
 
 CFileExecute::CFileExecute(SettingsStore& settings, const std::string& fileName)
     : CToExecute(settings), namer(fileName, [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }) {}
 
 bool CFileExecute::Store(BitmapHolder& bitmap) {
-    NamingResult naming = namer.Next(MoveWithoutReplacing);
-    const bool written = Write(bitmap.get(), naming.target);
+    lastFailure.clear();
+    NamingResult naming = namer.Next(kNamingOps);
+    std::string why = naming.reserveError;
+    bool written = false;
+    if (why.empty()) {
+        written = Write(bitmap.get(), naming.target, why);
+        if (!written && naming.reserved)
+            DeleteFileA(naming.target.c_str());
+    }
+    namer.Written(written);
     if (!naming.renameError.empty())
-        throw win::FileError("The file \"" + naming.renameFrom + "\" could not be renamed to \"" +
-                             naming.renameTo + "\".\n" + naming.renameError);
+        lastFailure =
+            "Could not rename " + naming.renameFrom + " to " + naming.renameTo + ": " + naming.renameError;
+    if (!written) {
+        if (!lastFailure.empty())
+            lastFailure += "\n";
+        lastFailure += "Could not save " + naming.target + ": " + (why.empty() ? kNotConverted : why);
+    }
     return written;
 }
 
-bool CBitmapExecute::Write(HBITMAP bitmap, const std::string& target) {
+bool CBitmapExecute::Write(HBITMAP bitmap, const std::string& target, std::string& why) {
     Palette palette = CreateScreenPalette();
-    return SaveBitmapFile(bitmap, palette.get(), target.c_str());
+    return SaveBitmapFile(bitmap, palette.get(), target.c_str(), &why);
 }
 
-bool CJpgExecute::Write(HBITMAP bitmap, const std::string& target) {
+bool CJpgExecute::Write(HBITMAP bitmap, const std::string& target, std::string& why) {
     vistrel::CDibImage image(vistrel::FormatBmp);
     image.ImportBitmap(bitmap);
     if (image.HasPixels() && image.BitsPerPixel() <= 8 && !image.IsGreyscale()) {
@@ -70,21 +110,21 @@ bool CJpgExecute::Write(HBITMAP bitmap, const std::string& target) {
             image.SetYDpi(yDpi);
         }
     }
-    return SaveThroughContainer(image, target, vistrel::FormatJpeg);
+    return SaveThroughContainer(image, target, vistrel::FormatJpeg, why);
 }
 
-bool CPngExecute::Write(HBITMAP bitmap, const std::string& target) {
+bool CPngExecute::Write(HBITMAP bitmap, const std::string& target, std::string& why) {
     vistrel::CDibImage image(vistrel::FormatBmp);
     image.ImportBitmap(bitmap);
-    return SaveThroughContainer(image, target, vistrel::FormatPng);
+    return SaveThroughContainer(image, target, vistrel::FormatPng, why);
 }
 
-bool CGifExecute::Write(HBITMAP bitmap, const std::string& target) {
+bool CGifExecute::Write(HBITMAP bitmap, const std::string& target, std::string& why) {
     Palette palette = CreateScreenPalette();
     vistrel::CDibImage image(vistrel::FormatBmp);
     // The platform's 8-bit conversion is the whole colour reduction.
     win::GlobalMemory dib = DibFromBitmap(bitmap, 8, palette.get());
     if (dib)
         image.ImportDibHandle(dib.get());
-    return SaveThroughContainer(image, target, vistrel::FormatGif);
+    return SaveThroughContainer(image, target, vistrel::FormatGif, why);
 }

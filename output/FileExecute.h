@@ -21,17 +21,20 @@ private:
 };
 
 // A file output: works out the file's name (renaming the session's first
-// file when the second capture comes), then writes the capture.
+// file when the second capture comes), then writes the capture. Every file
+// is replaced in one step by a complete image, or not touched; a numbered
+// name never replaces a file the session did not write.
 class CFileExecute : public CToExecute {
 public:
     CFileExecute(SettingsStore& settings, const std::string& fileName);
-    // Throws win::FileError when the first file could not be renamed; the
-    // capture has been written under its own numbered name by then.
+    // A capture that could not be stored, or a first file that could not be
+    // renamed, is described in LastFailure().
     bool Store(BitmapHolder& bitmap) final;
     int storedCount() const { return namer.StoredCount(); }
 
 protected:
-    virtual bool Write(HBITMAP bitmap, const std::string& target) = 0;
+    // Writes the capture to `target`; on failure says why in `why`.
+    virtual bool Write(HBITMAP bitmap, const std::string& target, std::string& why) = 0;
 
 private:
     CFileNamer namer;
@@ -42,7 +45,7 @@ public:
     using CFileExecute::CFileExecute;
 
 protected:
-    bool Write(HBITMAP bitmap, const std::string& target) override;
+    bool Write(HBITMAP bitmap, const std::string& target, std::string& why) override;
 };
 
 class CJpgExecute : public CFileExecute {
@@ -50,7 +53,7 @@ public:
     using CFileExecute::CFileExecute;
 
 protected:
-    bool Write(HBITMAP bitmap, const std::string& target) override;
+    bool Write(HBITMAP bitmap, const std::string& target, std::string& why) override;
 };
 
 class CPngExecute : public CFileExecute {
@@ -58,7 +61,7 @@ public:
     using CFileExecute::CFileExecute;
 
 protected:
-    bool Write(HBITMAP bitmap, const std::string& target) override;
+    bool Write(HBITMAP bitmap, const std::string& target, std::string& why) override;
 };
 
 class CGifExecute : public CFileExecute {
@@ -66,5 +69,5 @@ public:
     using CFileExecute::CFileExecute;
 
 protected:
-    bool Write(HBITMAP bitmap, const std::string& target) override;
+    bool Write(HBITMAP bitmap, const std::string& target, std::string& why) override;
 };

@@ -43,23 +43,59 @@ std::string NumberedName(const SplitName& name, long long k) {
     return result;
 }
 
+namespace {
+
+// A folder cannot hold more names than this; beyond it something answers
+// "exists" for every name.
+constexpr long long kMaxNamesSkipped = 1000000;
+
+} // namespace
+
 CFileNamer::CFileNamer(const std::string& entered, const LeadByteTest& isLeadByte)
     : name_(SplitFileName(entered, isLeadByte)) {}
 
-NamingResult CFileNamer::Next(const MoveFileOp& move) {
+NamingResult CFileNamer::Next(const NamingFileOps& ops) {
     NamingResult r;
     r.target = name_.fileName;
-    if (storedCount_ == 1) {
-        std::string first = NumberedName(name_, 1);
-        std::string error = move(name_.fileName, first);
-        if (!error.empty()) {
-            r.renameError = error;
-            r.renameFrom = name_.fileName;
-            r.renameTo = first;
+    if (storedCount_ == 1 && firstWritten_) {
+        for (long long k = nextNumber_; k < nextNumber_ + kMaxNamesSkipped; ++k) {
+            const std::string numbered = NumberedName(name_, k);
+            std::string why;
+            const FileOpStatus status = ops.moveNew(name_.fileName, numbered, why);
+            if (status == FileOpStatus::Exists)
+                continue;
+            if (status == FileOpStatus::Done)
+                nextNumber_ = k + 1;
+            if (status == FileOpStatus::Failed) {
+                r.renameError = why;
+                r.renameFrom = name_.fileName;
+                r.renameTo = numbered;
+            }
+            break; // Missing: the first file is gone, nothing to rename
         }
     }
-    if (storedCount_ >= 1)
-        r.target = NumberedName(name_, static_cast<long long>(storedCount_) + 1);
+    if (storedCount_ >= 1) {
+        if (storedCount_ == 1 && !firstWritten_)
+            nextNumber_ = 2; // the first capture keeps its number, as lost
+        r.reserveError = "no free numbered name";
+        for (long long k = nextNumber_; k < nextNumber_ + kMaxNamesSkipped; ++k) {
+            r.target = NumberedName(name_, k);
+            std::string why;
+            const FileOpStatus status = ops.createNew(r.target, why);
+            if (status == FileOpStatus::Exists)
+                continue;
+            // The number is used up whatever happens to this capture.
+            nextNumber_ = k + 1;
+            r.reserved = status == FileOpStatus::Done;
+            r.reserveError = r.reserved ? std::string() : why.empty() ? "the file could not be created" : why;
+            break;
+        }
+    }
     ++storedCount_;
     return r;
+}
+
+void CFileNamer::Written(bool written) {
+    if (storedCount_ == 1)
+        firstWritten_ = written;
 }

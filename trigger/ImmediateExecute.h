@@ -9,4 +9,6 @@ public:
     using CHowExecute::CHowExecute;
     int AfterCapture(CWizardContainerDlg* waitingWindow, CWhatExecute* source) override;
     int Begin(CWizardContainerDlg* waitingWindow, CWhatExecute* source) override;
+    // Nothing fires after the one capture request.
+    bool WaitsForEvents() const override { return false; }
 };

@@ -6,7 +6,6 @@
 #include "capture/ScreenGrab.h"
 #include "settings/SettingsStore.h"
 #include "trigger/WaitingWindow.h"
-#include "win/FileError.h"
 
 #include <gtest/gtest.h>
 
@@ -73,14 +72,14 @@ struct Trigger : CHowExecute {
 };
 
 struct Output : CToExecute {
-    bool failRename = false;
-    explicit Output(SettingsStore& s, bool failRename = false) : CToExecute(s), failRename(failRename) {}
+    bool fail = false;
+    explicit Output(SettingsStore& s, bool fail = false) : CToExecute(s), fail(fail) {}
     ~Output() override { journal += "~output "; }
     bool Store(BitmapHolder& bitmap) override {
         journal += bitmap ? "store " : "store-empty ";
-        if (failRename)
-            throw win::FileError("rename failed");
-        return true;
+        if (fail)
+            lastFailure = "Could not save x.png: disk full";
+        return !fail;
     }
     bool Finish(HWND, int) override {
         journal += "finish ";
@@ -174,7 +173,7 @@ TEST_F(SessionTest, MissingOutputShowsTheBoxMissingTriggerShowsNothing) {
     EXPECT_FALSE(s.Running());
 }
 
-TEST_F(SessionTest, AFailedRenameIsReportedAndTheSessionStillEnds) {
+TEST_F(SessionTest, ALostCaptureIsReportedAfterItsStepAndTheSessionGoesOn) {
     CCaptureSession s(mainWindow);
     session = &s;
     ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false),
@@ -185,18 +184,21 @@ TEST_F(SessionTest, AFailedRenameIsReportedAndTheSessionStillEnds) {
         if (!box)
             return;
         KillTimer(nullptr, id);
-        journal += "box ";
+        char text[128] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        journal += std::string("box:") + text;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
     s.Begin(SessionOptions{0, 0, 0, 0});
     const DWORD start = GetTickCount();
-    while (s.Running() && GetTickCount() - start < 10000) {
+    while ((s.Running() || journal.find("box:") == std::string::npos) && GetTickCount() - start < 10000) {
         DispatchPendingMessages();
         Sleep(10);
     }
     EXPECT_FALSE(s.Running());
-    EXPECT_EQ(journal, "begin [capture-msg]capture store box after [end-msg]source-end trigger-end finish "
-                       "~source ~trigger ~output ");
+    // The end request is carried out while the box is still open.
+    EXPECT_EQ(journal, "begin [capture-msg]capture store after [end-msg]source-end trigger-end finish "
+                       "~source ~trigger ~output box:Could not save x.png: disk full");
     session = nullptr;
 }
 

@@ -183,7 +183,7 @@ TEST(Capture, WholeScreenToTheClipboardOfAnotherProgram) {
     CloseClipboard();
 }
 
-TEST(Capture, BusyClipboardDropsTheCaptureAndTheSessionEnds) {
+TEST(Capture, BusyClipboardIsReportedOnceAndTheSessionEnds) {
     Options o;
     o.to = kClipboard;
     Store(o);
@@ -193,14 +193,18 @@ TEST(Capture, BusyClipboardDropsTheCaptureAndTheSessionEnds) {
     EmptyClipboard();
     // Held open by this program for the whole capture.
     ASSERT_TRUE(PressButton(app.window, IDOK));
+    auto box = WaitMessageBox(app.process.pid(), "Vistrel", 15000);
     const bool ended =
         WaitFor([&] { return IsWindowVisible(app.window) && !app.WaitingWindowShown(); }, 15000);
-    Sleep(1500);
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
     CloseClipboard();
+    ASSERT_TRUE(box) << "the lost capture was not reported";
+    EXPECT_EQ(box->text.rfind("Could not put the capture on the clipboard: ", 0), 0u) << box->text;
+    CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_TRUE(ended);
-    EXPECT_TRUE(TopLevelWindows(app.process.pid()).size() >= 1);
-    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 300)) << "a busy clipboard is not reported";
+    auto second = WaitMessageBox(app.process.pid(), "", 300);
+    EXPECT_FALSE(second) << "a second box: " << second->text;
     EXPECT_TRUE(app.process.Close());
 }
 
@@ -247,22 +251,49 @@ TEST(Capture, EmptyFileNameShowsOneBoxAndStartsNoSession) {
     ASSERT_TRUE(box) << "no \"Error\" box";
     EXPECT_EQ(box->text, "Please enter a file name!");
     CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 500)) << "a second box";
     EXPECT_FALSE(app.WaitingWindowShown());
     EXPECT_TRUE(IsWindowVisible(app.window));
     EXPECT_TRUE(app.process.Close());
 }
 
-TEST(Capture, UnwritablePathStoresNothingAndTheSessionEnds) {
+TEST(Capture, UnwritablePathIsReportedOnceAndTheSessionEnds) {
     Options o;
     o.fileName = OutputFolder() + "\\no-such-folder\\shot.bmp";
     Store(o);
     Running app;
     ASSERT_RUNNING(app);
     EXPECT_TRUE(app.CaptureAndWaitForEnd());
+    auto box = WaitMessageBox(app.process.pid(), "Vistrel", 5000);
+    ASSERT_TRUE(box) << "the lost capture was not reported";
+    const std::string expected = "Could not save " + o.fileName + ": ";
+    EXPECT_EQ(box->text.rfind(expected, 0), 0u) << box->text;
+    EXPECT_GT(box->text.size(), expected.size()) << "no reason given";
+    CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_FALSE(Exists(o.fileName));
-    EXPECT_FALSE(WaitMessageBox(app.process.pid(), "", 300));
+    auto second = WaitMessageBox(app.process.pid(), "", 300);
+    EXPECT_FALSE(second) << "a second box: " << second->text;
     EXPECT_TRUE(app.process.Close()) << "the program must still answer";
+}
+
+// With the main window hidden there is no foreground window to capture: the
+// one capture request yields nothing and the session must not stay open.
+TEST(Capture, ImmediateActiveWindowWithoutForegroundWindowEndsTheSession) {
+    const std::string path = OutputFolder() + "\\no-foreground.bmp";
+    DeleteFileA(path.c_str());
+    Options o;
+    o.what = kActiveWindow;
+    o.hide = 1;
+    o.fileName = path;
+    Store(o);
+    Running app;
+    ASSERT_RUNNING(app);
+    EXPECT_TRUE(app.CaptureAndWaitForEnd(10000))
+        << "the session did not end within 10 s: the program stays hidden";
+    EXPECT_FALSE(Exists(path)) << "a window was captured after all: the case was not tested";
+    EXPECT_TRUE(app.process.Close());
 }
 
 HWND WaitResult(DWORD pid) {

@@ -2,6 +2,7 @@
 // resolution, import of packed DIBs and the BMP writer.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "TestImages.h"
@@ -284,7 +285,7 @@ TEST(DibImage, SaveToFileWritesAndReportsOpenFailure) {
     EXPECT_EQ(ReadFileBytes(path).size(), 14u + image.DibBlockSize());
     std::remove(path.c_str());
     EXPECT_FALSE(image.SaveToFile("/nonexistent-dir/x.bmp", FormatBmp));
-    EXPECT_STREQ(image.LastError(), "");
+    EXPECT_STREQ(image.LastError(), std::strerror(ENOENT)) << "the system's reason";
 }
 
 TEST(ByteStreams, StdioStreamWithoutStream) {
@@ -355,4 +356,21 @@ TEST(DibImage, AbsurdResolutionsSaturate) {
     image.SetYDpi(-60000000);
     EXPECT_EQ(image.Header().biXPelsPerMeter, INT32_MAX);
     EXPECT_EQ(image.Header().biYPelsPerMeter, INT32_MIN);
+}
+
+TEST(DibImage, ContainerEmptiedByAFailedImportHasNoImageAndWritesNoBmp) {
+    CDibImage image;
+    FillImage(image, 6, 4, 8, Pattern::Noise, 3);
+    const uint8_t garbage[60] = {40};
+    ASSERT_FALSE(image.ImportPackedDib(garbage, sizeof garbage));
+    EXPECT_FALSE(image.HasPixels());
+    EXPECT_EQ(image.BitsPerPixel(), 0) << "old depth kept";
+    EXPECT_EQ(image.ColourCount(), 0u) << "old palette size kept";
+    EXPECT_EQ(image.RowStride(), 0u);
+    EXPECT_EQ(image.DibBlockSize(), 0u);
+    EXPECT_EQ(image.Header().biSizeImage, 0u);
+    CMemoryStream stream;
+    EXPECT_FALSE(image.Encode(&stream, FormatBmp));
+    EXPECT_STREQ(image.LastError(), "BMP: no image to write");
+    EXPECT_TRUE(stream.Data().empty()) << "a header without pixels was written";
 }

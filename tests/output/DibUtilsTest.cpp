@@ -180,6 +180,66 @@ TEST(WriteDibFile, ReportsMissingDibAndUnwritablePath) {
     DeleteFileA(locked.c_str());
 }
 
+// GDI as some drivers answer: a 24-bit GetDIBits that leaves a colour count
+// in the header.
+using GetDIBitsFunction = int(WINAPI*)(HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT);
+GetDIBitsFunction realGetDIBits = nullptr;
+
+int WINAPI GetDIBitsLeavingColourCount(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits,
+                                       LPBITMAPINFO info, UINT usage) {
+    const int result = realGetDIBits(dc, bitmap, start, lines, bits, info, usage);
+    if (info->bmiHeader.biBitCount == 24)
+        info->bmiHeader.biClrUsed = 7;
+    return result;
+}
+
+// This program's import slot holding `address`: the conversions linked into it call through it.
+ULONG_PTR* ImportSlot(ULONG_PTR address) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* nt =
+        reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); d->Name; ++d)
+        for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
+            if (t->u1.Function == address)
+                return reinterpret_cast<ULONG_PTR*>(&t->u1.Function);
+    return nullptr;
+}
+
+void SetSlot(ULONG_PTR* slot, ULONG_PTR value) {
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+TEST(DibFromBitmap, AColourCountLeftByGdiDoesNotMoveThePixels) {
+    const auto real = reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleA("gdi32.dll"), "GetDIBits"));
+    ULONG_PTR* slot = ImportSlot(real);
+    ASSERT_TRUE(slot) << "GetDIBits not found among the program's imports";
+    realGetDIBits = reinterpret_cast<GetDIBitsFunction>(real);
+    SetSlot(slot, reinterpret_cast<ULONG_PTR>(&GetDIBitsLeavingColourCount));
+    auto bitmap = MakeCapture(5, 4);
+    win::GlobalMemory dib = DibFromBitmap(bitmap.get(), 24, nullptr);
+    SetSlot(slot, real);
+    ASSERT_TRUE(dib);
+    const std::string path = TempPath("vistrel-clrused.bmp");
+    ASSERT_EQ(WriteDibFile(dib.get(), path.c_str()), kWriteDibOk);
+    EXPECT_EQ(ValueAt<DWORD>(ReadFileBytes(path), 10), 54u) << "pixel offset";
+    // The platform's own reader and a bitmap made back from the DIB show the same picture.
+    win::GdiObject<HBITMAP> loaded(static_cast<HBITMAP>(
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    win::GdiObject<HBITMAP> back = BitmapFromDib(dib.get(), nullptr);
+    DeleteFileA(path.c_str());
+    ASSERT_TRUE(loaded && back);
+    win::OwnedDC memory(CreateCompatibleDC(nullptr));
+    for (HBITMAP shown : {loaded.get(), back.get()}) {
+        win::SelectionRestore selected(memory.get(), shown);
+        EXPECT_EQ(GetPixel(memory.get(), 0, 0), kRed);
+        EXPECT_EQ(GetPixel(memory.get(), 4, 3), kGreen);
+    }
+}
+
 TEST(CreateScreenPalette, HoldsTheSystemPaletteOnlyOnPaletteDisplays) {
     Palette palette = CreateScreenPalette();
     if (DisplayDepth() <= 8) {

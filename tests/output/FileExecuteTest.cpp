@@ -1,10 +1,12 @@
-// The file outputs' stores: numbered names, the rename collision, and the
-// formats on disk.
+// The file outputs' stores: numbered names beside files of earlier
+// sessions, the formats on disk, and writes that fail on a full drive.
 
+#include "app/CaptureSession.h"
+#include "app/Messages.h"
+#include "capture/ScreenGrab.h"
 #include "output/FileExecute.h"
 #include "settings/SettingsStore.h"
 #include "tests/common/Files.h"
-#include "win/FileError.h"
 
 #include <gtest/gtest.h>
 
@@ -96,29 +98,53 @@ TEST_F(FileOutputTest, SeveralCapturesGetNumberedNamesAndOneKeepsTheName) {
     EXPECT_NE(second, third);
 }
 
-TEST_F(FileOutputTest, FailedRenameIsReportedButTheCaptureIsKept) {
-    // Left over from an earlier session.
-    FILE* f = std::fopen((dir + "\\shot0001.png").c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fputs("older", f);
+void WriteFile(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f) << path;
+    std::fputs(text.c_str(), f);
     std::fclose(f);
+}
 
+std::vector<unsigned char> Bytes(const std::string& text) {
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+// The names in a folder, for files left behind.
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+                names.push_back(found.cFileName);
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return names;
+}
+
+// The first file's rename meets the earlier shot0001.png: both are kept.
+TEST_F(FileOutputTest, EarlierSessionsFilesAreKeptAndNewCapturesTakeFreeNumbers) {
+    for (char k : {'1', '2', '3'})
+        WriteFile(dir + "\\shot000" + k + ".png", std::string("earlier ") + k);
     CPngExecute output(settings, dir + "\\shot.png");
-    BitmapHolder first = MakeCapture(RGB(0, 0, 255));
-    EXPECT_TRUE(output.Store(first));
-    BitmapHolder second = MakeCapture(RGB(0, 255, 0));
-    EXPECT_THROW(output.Store(second), win::FileError);
-    EXPECT_EQ(output.storedCount(), 2);
-    EXPECT_TRUE(Exists(dir + "\\shot.png")) << "the first capture must stay";
-    EXPECT_EQ(ReadFileBytes(dir + "\\shot0001.png").size(), 5u) << "an existing file was overwritten";
-    const std::vector<unsigned char> kept = ReadFileBytes(dir + "\\shot0002.png");
-    ASSERT_GT(kept.size(), 8u) << "second capture lost";
-    EXPECT_EQ(kept[1], 'P');
-
-    // The session goes on.
-    BitmapHolder third = MakeCapture(RGB(255, 0, 0));
-    EXPECT_TRUE(output.Store(third));
-    EXPECT_TRUE(Exists(dir + "\\shot0003.png"));
+    std::vector<unsigned char> first;
+    for (COLORREF colour : {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)}) {
+        BitmapHolder capture = MakeCapture(colour);
+        EXPECT_TRUE(output.Store(capture));
+        EXPECT_EQ(output.LastFailure(), "");
+        if (first.empty())
+            first = ReadFileBytes(dir + "\\shot.png");
+    }
+    for (char k : {'1', '2', '3'})
+        EXPECT_EQ(ReadFileBytes(dir + "\\shot000" + k + ".png"), Bytes(std::string("earlier ") + k)) << k;
+    EXPECT_EQ(ReadFileBytes(dir + "\\shot0004.png"), first) << "the renamed first capture";
+    const auto fifth = ReadFileBytes(dir + "\\shot0005.png"), sixth = ReadFileBytes(dir + "\\shot0006.png");
+    ASSERT_GT(fifth.size(), 8u);
+    EXPECT_EQ(std::string(fifth.begin() + 1, fifth.begin() + 4), "PNG");
+    EXPECT_NE(fifth, sixth);
+    EXPECT_EQ(FolderEntries(dir).size(), 6u) << "a temporary or the entered name was left";
 }
 
 TEST_F(FileOutputTest, EachFormatIsWrittenWhateverTheExtension) {
@@ -160,6 +186,9 @@ TEST_F(FileOutputTest, UnwritablePathStoresNothingAndUsesUpTheNumber) {
         std::unique_ptr<CFileExecute> output = MakeFileOutput(kind, settings, name);
         EXPECT_FALSE(output->Store(capture)) << kind;
         EXPECT_EQ(output->storedCount(), 1);
+        const std::string report = output->LastFailure();
+        EXPECT_EQ(report.rfind("Could not save " + name + ": ", 0), 0u) << report;
+        EXPECT_GT(report.size(), ("Could not save " + name + ": ").size()) << "no reason given";
     }
 }
 
@@ -184,36 +213,108 @@ BitmapHolder MakeNoise(int width, int height) {
     return bitmap;
 }
 
+// Sessions of two captures, as a timer series makes them, with every box
+// they show read and closed.
+namespace series {
+
+CCaptureSession* session = nullptr;
+int captures = 0;
+std::vector<std::string> boxes;
+
+LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == MSG_CAPTURE && session)
+        session->OnCapture();
+    else if (m == MSG_END_SESSION && session)
+        session->OnEndSession();
+    else
+        return DefWindowProcA(w, m, wp, lp);
+    return 0;
+}
+
+struct NoiseSource : CWhatExecute {
+    using CWhatExecute::CWhatExecute;
+    bool Capture(BitmapHolder& bitmap, RECT& rect, CWizardContainerDlg*) override {
+        ++captures;
+        bitmap = MakeNoise(512, 512);
+        rect = RECT{0, 0, 4, 4};
+        return true;
+    }
+    void Describe(std::string& text) override { text = "noise"; }
+};
+
+struct TwoTimes : CHowExecute {
+    using CHowExecute::CHowExecute;
+    int Begin(CWizardContainerDlg*, CWhatExecute*) override {
+        return PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
+    }
+    int AfterCapture(CWizardContainerDlg*, CWhatExecute*) override {
+        return PostMessageA(mainWindow, captures < 2 ? MSG_CAPTURE : MSG_END_SESSION, 0, 0);
+    }
+};
+
+void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND box = FindWindowA("#32770", "Vistrel")) {
+        char text[512] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        boxes.push_back(text);
+        SendMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+// Runs one session into `output`; false when it did not end within 30 s.
+bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output) {
+    captures = 0;
+    boxes.clear();
+    WNDCLASSA c{};
+    c.lpfnWndProc = MainProc;
+    c.hInstance = GetModuleHandleA(nullptr);
+    c.lpszClassName = "SeriesMain";
+    RegisterClassA(&c);
+    HWND main =
+        CreateWindowExA(0, c.lpszClassName, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, c.hInstance, nullptr);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseBoxes);
+    bool ended;
+    {
+        CCaptureSession running(main);
+        session = &running;
+        running.Accept(std::make_unique<NoiseSource>(settings, 0), std::make_unique<TwoTimes>(settings, main),
+                       std::move(output));
+        running.Begin(SessionOptions{});
+        const DWORD start = GetTickCount();
+        while ((running.Running() || boxes.empty()) && GetTickCount() - start < 30000) {
+            DispatchPendingMessages();
+            Sleep(10);
+        }
+        ended = !running.Running();
+        session = nullptr;
+    }
+    KillTimer(nullptr, timer);
+    DestroyWindow(main);
+    return ended;
+}
+
+} // namespace series
+
 // A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a
 // drive and names a folder on it in VISTREL_FULL_DISK.
-TEST(FullDisk, NothingIsStoredNothingIsLeftAndTheSessionGoesOn) {
+TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
     const char* full = std::getenv("VISTREL_FULL_DISK");
     if (!full)
         GTEST_SKIP() << "needs a full drive; run through full_disk.sh";
     SettingsStore settings{"VistrelTest"};
-    BitmapHolder capture = MakeNoise(512, 512);
     const char* names[4] = {"shot.bmp", "shot.jpg", "shot.png", "shot.gif"};
     for (int kind = 0; kind < 4; ++kind) {
         const std::string name = std::string(full) + "\\" + names[kind];
-        std::unique_ptr<CFileExecute> output = MakeFileOutput(kind, settings, name);
-        EXPECT_FALSE(output->Store(capture)) << name << " reported as stored on a full disk";
-        EXPECT_FALSE(Exists(name)) << "a partial " << name << " was left behind";
-        // The second capture finds no first file to rename and says so; the
-        // third fails quietly like the first: the session goes on.
-        EXPECT_THROW(output->Store(capture), win::FileError) << name;
-        EXPECT_EQ(output->storedCount(), 2);
-        EXPECT_FALSE(output->Store(capture)) << name;
-        EXPECT_EQ(output->storedCount(), 3);
-        EXPECT_FALSE(Exists(std::string(full) + "\\shot0003" + (names[kind] + 4))) << "partial file left";
+        WriteFile(name, "an earlier capture");
+        EXPECT_TRUE(series::Run(settings, MakeFileOutput(kind, settings, name)))
+            << name << ": session not ended";
+        EXPECT_EQ(series::captures, 2) << name << ": the session did not go on";
+        ASSERT_EQ(series::boxes.size(), 1u) << name << ": one box a session";
+        EXPECT_EQ(series::boxes[0].rfind("Could not save " + name + ": ", 0), 0u) << series::boxes[0];
+        EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier capture")) << name << " changed";
+        EXPECT_EQ(FolderEntries(full), std::vector<std::string>{names[kind]}) << "a temporary file was left";
+        DeleteFileA(name.c_str());
     }
-    // Nothing was left to fill the drive: a small capture still fits.
-    BitmapHolder small = MakeCapture(RGB(10, 20, 30));
-    CBitmapExecute after(settings, std::string(full) + "\\small.bmp");
-    EXPECT_TRUE(after.Store(small));
-    const std::vector<unsigned char> bmp = ReadFileBytes(std::string(full) + "\\small.bmp");
-    ASSERT_GT(bmp.size(), 54u);
-    const size_t declared = bmp[2] | bmp[3] << 8 | bmp[4] << 16 | static_cast<size_t>(bmp[5]) << 24;
-    EXPECT_EQ(bmp.size(), declared) << "the small capture was cut short";
 }
 
 } // namespace

@@ -7,26 +7,41 @@
 
 namespace {
 
-// A folder of files by name, with the platform's move semantics: the move
-// fails when the source is missing or the target exists.
+// A folder of files by name with the platform's create-new semantics: a
+// move or a creation fails when its target exists.
 struct FakeFolder {
     std::map<std::string, std::string> files;
+    std::string unwritable; // a name whose creation fails as on a full disk
 
-    MoveFileOp Mover() {
-        return [this](const std::string& from, const std::string& to) -> std::string {
+    NamingFileOps Ops() {
+        NamingFileOps ops;
+        ops.moveNew = [this](const std::string& from, const std::string& to, std::string&) {
             if (!files.count(from))
-                return "The system cannot find the file specified.";
+                return FileOpStatus::Missing;
             if (files.count(to))
-                return "Cannot create a file when that file already exists.";
+                return FileOpStatus::Exists;
             files[to] = files[from];
             files.erase(from);
-            return {};
+            return FileOpStatus::Done;
         };
+        ops.createNew = [this](const std::string& path, std::string& why) {
+            if (files.count(path))
+                return FileOpStatus::Exists;
+            if (path == unwritable) {
+                why = "There is not enough space on the disk.";
+                return FileOpStatus::Failed;
+            }
+            files[path] = "";
+            return FileOpStatus::Done;
+        };
+        return ops;
     }
     // One store of a session: the naming step, then the write.
     NamingResult Store(CFileNamer& namer, const std::string& content) {
-        NamingResult r = namer.Next(Mover());
-        files[r.target] = content;
+        NamingResult r = namer.Next(Ops());
+        if (r.reserveError.empty())
+            files[r.target] = content;
+        namer.Written(r.reserveError.empty());
         return r;
     }
 };
@@ -45,8 +60,8 @@ TEST(FileNaming, SplitsDirectoryBaseAndExtension) {
 
 TEST(FileNaming, NumberedNamesFollowTheEnteredShape) {
     EXPECT_EQ(Numbered("C:\\shots\\test.bmp", 1), "C:\\shots\\test0001.bmp");
-    EXPECT_EQ(Numbered("shot", 2), "shot0002");                          // no directory, no extension
-    EXPECT_EQ(Numbered("a.b.jpg", 1), "a.b0001.jpg");                    // only the last dot counts
+    EXPECT_EQ(Numbered("shot", 2), "shot0002");                               // no directory, no extension
+    EXPECT_EQ(Numbered("a.b.jpg", 1), "a.b0001.jpg");                         // only the last dot counts
     EXPECT_EQ(Numbered("C:\\old.shots\\shot", 1), "C:\\old.shots\\shot0001"); // dot only in the directory
     EXPECT_EQ(Numbered("C:\\shots\\test.bmp", 9999), "C:\\shots\\test9999.bmp");
     EXPECT_EQ(Numbered("C:\\shots\\test.bmp", 10000), "C:\\shots\\test10000.bmp");
@@ -86,34 +101,26 @@ TEST(FileNaming, SecondCaptureRenamesTheFirstAndNumbersAll) {
     EXPECT_EQ(folder.files, expected);
 }
 
-TEST(FileNaming, FailedRenameKeepsTheCaptureAndOverwritesNothing) {
+TEST(FileNaming, AnUnwrittenFirstFileIsNotRenamedAndAFailedReservationSaysWhy) {
     FakeFolder folder;
-    folder.files["C:\\shots\\test0001.bmp"] = "old session";
-    CFileNamer namer("C:\\shots\\test.bmp");
-    folder.Store(namer, "1");
-    NamingResult second = folder.Store(namer, "2");
-    EXPECT_FALSE(second.renameError.empty());
-    EXPECT_EQ(second.renameFrom, "C:\\shots\\test.bmp");
-    EXPECT_EQ(second.renameTo, "C:\\shots\\test0001.bmp");
-    EXPECT_EQ(second.target, "C:\\shots\\test0002.bmp");
-    NamingResult third = folder.Store(namer, "3");
-    EXPECT_TRUE(third.renameError.empty()); // reported once, the session goes on
-    EXPECT_EQ(third.target, "C:\\shots\\test0003.bmp");
-    EXPECT_EQ(folder.files["C:\\shots\\test0001.bmp"], "old session");
-    EXPECT_EQ(folder.files["C:\\shots\\test.bmp"], "1");
-    EXPECT_EQ(folder.files["C:\\shots\\test0002.bmp"], "2");
-    EXPECT_EQ(folder.files["C:\\shots\\test0003.bmp"], "3");
-}
-
-TEST(FileNaming, MissingFirstFileIsReportedAndNumberingGoesOn) {
-    FakeFolder folder;
+    folder.files["shot.png"] = "older session"; // the first capture's write failed over it
+    folder.unwritable = "shot0003.png";
     CFileNamer namer("shot.png");
-    NamingResult first = namer.Next(folder.Mover()); // its write failed: nothing on disk
+    NamingResult first = namer.Next(folder.Ops());
     EXPECT_EQ(first.target, "shot.png");
+    EXPECT_FALSE(first.reserved) << "the entered name is replaced on purpose, never reserved";
+    namer.Written(false);
     NamingResult second = folder.Store(namer, "2");
-    EXPECT_FALSE(second.renameError.empty());
     EXPECT_EQ(second.target, "shot0002.png");
-    EXPECT_EQ(namer.StoredCount(), 2);
+    NamingResult third = folder.Store(namer, "3");
+    EXPECT_EQ(third.target, "shot0003.png");
+    EXPECT_FALSE(third.reserved);
+    EXPECT_EQ(third.reserveError, "There is not enough space on the disk.");
+    EXPECT_EQ(folder.Store(namer, "4").target, "shot0004.png") << "a failed number stays used up";
+    std::map<std::string, std::string> expected{
+        {"shot.png", "older session"}, {"shot0002.png", "2"}, {"shot0004.png", "4"}};
+    EXPECT_EQ(folder.files, expected);
+    EXPECT_EQ(namer.StoredCount(), 4);
 }
 
 } // namespace

@@ -1,0 +1,87 @@
+#include "image/SafeFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace vistrel {
+
+CSafeFileStream::CSafeFileStream(const std::string& target) : CStdioStream(nullptr), target_(target) {
+    Attach(platform::OpenTempFileBeside(target, temp_, failure_));
+}
+
+CSafeFileStream::~CSafeFileStream() {
+    Discard();
+}
+
+void CSafeFileStream::Discard() {
+    if (File()) {
+        std::fclose(File());
+        Attach(nullptr);
+    }
+    if (!temp_.empty()) {
+        platform::RemoveFile(temp_);
+        temp_.clear();
+    }
+}
+
+void CSafeFileStream::NoteErrno() {
+    if (failure_.empty()) {
+        failure_ = errno ? std::strerror(errno) : "the file could not be written";
+    }
+}
+
+bool CSafeFileStream::Commit() {
+    FILE* stream = File();
+    if (!stream) {
+        return false;
+    }
+    bool ok = failure_.empty() && Flush() && platform::SyncToDisk(stream, failure_);
+    // fclose may still find the disk full: only a clean close may replace.
+    Attach(nullptr);
+    errno = 0;
+    if (std::fclose(stream) != 0 && ok) {
+        NoteErrno();
+        ok = false;
+    }
+    ok = ok && platform::MoveOver(temp_, target_, failure_);
+    if (ok) {
+        temp_.clear();
+    } else {
+        Discard();
+    }
+    return ok;
+}
+
+size_t CSafeFileStream::Write(const void* buffer, size_t size, size_t count) {
+    errno = 0;
+    const size_t written = CStdioStream::Write(buffer, size, count);
+    if (written != count) {
+        NoteErrno();
+    }
+    return written;
+}
+
+bool CSafeFileStream::PutByte(unsigned char byte) {
+    errno = 0;
+    if (!CStdioStream::PutByte(byte)) {
+        NoteErrno();
+        return false;
+    }
+    return true;
+}
+
+bool CSafeFileStream::Flush() {
+    errno = 0;
+    if (!CStdioStream::Flush()) {
+        NoteErrno();
+        return false;
+    }
+    return true;
+}
+
+long CSafeFileStream::HasError() {
+    const long error = CStdioStream::HasError();
+    return error ? error : failure_.empty() ? 0 : 1;
+}
+
+} // namespace vistrel

@@ -1,0 +1,54 @@
+// Writing a file so that it is either wholly replaced or not touched at all:
+// the bytes go to a temporary file in the target's folder, reach the disk,
+// and only then take the target's name in one step. A failure at any point
+// removes the temporary and leaves an earlier file of that name as it was.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "image/ByteStream.h"
+
+namespace vistrel {
+
+class CSafeFileStream : public CStdioStream {
+public:
+    explicit CSafeFileStream(const std::string& target);
+    // Without a Commit the temporary file goes and the target stays untouched.
+    ~CSafeFileStream() override;
+
+    bool IsOpen() const { return File() != nullptr; }
+    // Flushes the bytes to the disk and moves them over the target; false
+    // (and nothing changed) when any earlier write or this step failed.
+    bool Commit();
+    // The system's words for the first failure; empty while nothing failed.
+    const std::string& FailureText() const { return failure_; }
+
+    // Writes and flushes keep the reason of a failure.
+    size_t Write(const void* buffer, size_t size, size_t count) override;
+    bool PutByte(unsigned char byte) override;
+    bool Flush() override;
+    long HasError() override;
+
+private:
+    void NoteErrno();
+    void Discard();
+
+    std::string target_;
+    std::string temp_;
+    std::string failure_;
+};
+
+// The platform's half (SafeFilePosix.cpp, SafeFileWin.cpp).
+namespace platform {
+// A new, empty, uniquely named file in the folder of `target`, opened for
+// reading and writing; its name in `tempName`. None with `failure` set.
+FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::string& failure);
+// Makes what was written to `stream` durable before it is renamed.
+bool SyncToDisk(FILE* stream, std::string& failure);
+// Moves `from` over `to` in one step, replacing `to` if it exists.
+bool MoveOver(const std::string& from, const std::string& to, std::string& failure);
+bool RemoveFile(const std::string& path);
+} // namespace platform
+
+} // namespace vistrel
