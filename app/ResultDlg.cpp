@@ -78,19 +78,28 @@ BOOL CScrollBitmapDlg::OnInitDialog() {
     }
     ShowWindow(Item(IDC_VSCROLL), SW_HIDE);
     ShowWindow(Item(IDC_HSCROLL), SW_HIDE);
+    if (GifMode() && picture.Attach(Item(IDC_PICTURE)) && picture.Load(gifPath.c_str()))
+        picture.Draw();
     SizeWindow();
     laidOut = true;
     Layout();
     return TRUE;
 }
 
-void CScrollBitmapDlg::SizeWindow() {
+SIZE CScrollBitmapDlg::ImageSize() const {
+    if (GifMode())
+        return picture.PictureSize();
     BITMAP info{};
     if (bitmap)
         GetObjectA(bitmap, sizeof info, &info);
+    return SIZE{info.bmWidth, info.bmHeight};
+}
+
+void CScrollBitmapDlg::SizeWindow() {
+    const SIZE image = ImageSize();
     const RECT margins = DialogUnits(21, 7, 58, 25);
-    int width = info.bmWidth + margins.left + margins.right;
-    int height = info.bmHeight + margins.bottom;
+    int width = image.cx + margins.left + margins.right;
+    int height = image.cy + margins.bottom;
 
     RECT window, client;
     GetWindowRect(hwnd(), &window);
@@ -100,7 +109,8 @@ void CScrollBitmapDlg::SizeWindow() {
     width = std::max(width, kMinimumWidth);
     height = std::max(height, kMinimumHeight);
 
-    win::OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    // An animation is shown whole: it cannot scroll.
+    win::OwnedDC display(GifMode() ? nullptr : CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
     if (display) {
         width = std::min(width, GetDeviceCaps(display.get(), HORZRES));
         height = std::min(height, GetDeviceCaps(display.get(), VERTRES));
@@ -138,7 +148,11 @@ void CScrollBitmapDlg::SetUpScrolling() {
     viewHeight = view.bottom - view.top;
 
     bitmapInfo = BITMAP{};
-    if (bitmap) {
+    if (GifMode()) {
+        const SIZE image = this->picture.PictureSize();
+        bitmapInfo.bmWidth = image.cx;
+        bitmapInfo.bmHeight = image.cy;
+    } else if (bitmap) {
         GetObjectA(bitmap, sizeof bitmapInfo, &bitmapInfo);
         if (!memoryDcPrevious)
             memoryDcPrevious = SelectObject(memoryDc.get(), bitmap);
@@ -202,7 +216,8 @@ void CScrollBitmapDlg::Scroll(int barId, WORD request, WORD thumbPosition, int& 
 void CScrollBitmapDlg::Paint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd(), &paint);
-    if (bitmap && memoryDc) {
+    // In GIF mode the picture control paints the animation.
+    if (!GifMode() && bitmap && memoryDc) {
         // Never more than the image: beyond it a memory DC holds no pixels.
         const int width = std::min(viewWidth, static_cast<int>(bitmapInfo.bmWidth) - scrollX);
         const int height = std::min(viewHeight, static_cast<int>(bitmapInfo.bmHeight) - scrollY);
@@ -238,7 +253,17 @@ bool CScrollBitmapDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT
         Layout();
         return false;
     case WM_GETMINMAXINFO:
-        ++minMaxCount;
+        // A GIF preview keeps the size it opened with: the first three
+        // queries come while the window is made and sized.
+        if (++minMaxCount > 3 && GifMode()) {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            RECT window;
+            GetWindowRect(hwnd(), &window);
+            const POINT size{window.right - window.left, window.bottom - window.top};
+            limits->ptMinTrackSize = limits->ptMaxTrackSize = limits->ptMaxSize = size;
+            result = 0;
+            return true;
+        }
         return false;
     case WM_DESTROY:
         ReleaseMemoryDc();

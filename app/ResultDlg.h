@@ -1,14 +1,17 @@
 #pragma once
 
-// The "Result" preview: shows a capture before it is stored. The user
-// accepts (IDOK) or drops it (Drop or Esc, IDCANCEL). Large captures scroll
-// pixel by pixel; small ones are centred. While it is open the session's
-// waiting window is off the screen.
+// The "Result" preview: shows a capture before it is stored, or an animated
+// GIF just written (GIF mode). The user accepts (IDOK) or drops it (Drop or
+// Esc, IDCANCEL). Large captures scroll pixel by pixel; small ones are
+// centred. While it is open the session's waiting window is off the screen.
 
+#include "picture/AnimatedPicture.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
 
 #include <windows.h>
+
+#include <string>
 
 class CScrollBitmapDlg : public win::Dialog {
 public:
@@ -18,6 +21,8 @@ public:
 
     // The capture to show; the caller keeps owning it.
     void SetBitmap(HBITMAP bitmap) { this->bitmap = bitmap; }
+    // GIF mode: the file is played by the picture control, at its own size.
+    void SetGifPath(const std::string& path) { gifPath = path; }
     INT_PTR Run() { return DoModal(owner); }
 
     // Where the last preview was when it was closed with Accept or Drop;
@@ -41,6 +46,8 @@ private:
     void Paint();
     void Close(INT_PTR result, bool remember);
     void ReleaseMemoryDc();
+    bool GifMode() const { return !gifPath.empty(); }
+    SIZE ImageSize() const;
 
     HWND owner;
     HWND waitingWindow = nullptr;
@@ -57,4 +64,6 @@ private:
     HGDIOBJ memoryDcPrevious = nullptr;
     int minMaxCount = 0;
     bool laidOut = false;
+    std::string gifPath;
+    CAnimatedPicture picture;
 };

@@ -1,7 +1,14 @@
 #include "output/AnimatedGifOutput.h"
 
+#include "app/ResultDlg.h"
+#include "image/ByteStream.h"
+#include "image/DibImageGif.h"
+#include "output/DibUtils.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
+#include "win/Text.h"
+
+#include <algorithm>
 
 CAnimatedGifDlg::CAnimatedGifDlg(SettingsStore& settings)
     : CFileSelectDlg(IDD_ANIMATED_GIF, IDS_SAVE_AS_ANIMATED_GIF, settings, "GIF (*.gif)|*.gif", "gif") {
@@ -19,5 +26,83 @@ std::unique_ptr<CToExecute> CAnimatedGifDlg::CreateExecute() {
         return nullptr;
     settings.WriteNumber(IDS_DELAY, delay);
     WriteLastSelection();
-    return nullptr;
+    return std::make_unique<CAnimatedGifExecute>(settings, fileName, delay);
+}
+
+CAnimatedGifExecute::CAnimatedGifExecute(SettingsStore& settings, const std::string& fileName, int delay)
+    : CToExecute(settings), fileName(fileName), delay(delay) {}
+
+bool CAnimatedGifExecute::Store(BitmapHolder& bitmap) {
+    Palette palette = CreateScreenPalette();
+    auto frame = std::make_unique<vistrel::CDibImage>(vistrel::FormatBmp);
+    frame->SetFrameDelay(static_cast<uint32_t>(delay) & 0xFFFF);
+    frame->SetGifCompression(vistrel::GifLzw);
+    // The same 8-bit reduction as the GIF output; a failed one stays an
+    // empty frame, as the writer expects one per capture.
+    win::GlobalMemory dib = DibFromBitmap(bitmap.get(), 8, palette.get());
+    if (dib)
+        frame->ImportDibHandle(dib.get());
+    frames.push_back(std::move(frame));
+    return true;
+}
+
+bool CAnimatedGifExecute::Write(std::string& failure) {
+    std::vector<vistrel::CDibImage*> images;
+    images.reserve(frames.size());
+    for (const auto& frame : frames)
+        images.push_back(frame.get());
+    vistrel::CDibImageGif writer;
+    writer.SetGifCompression(vistrel::GifLzw);
+    // Encoded whole before the file is touched: a failed encoding leaves an
+    // earlier file of that name as it was.
+    vistrel::CMemoryStream encoded;
+    if (!writer.EncodeMultipage(&encoded, images.data(), static_cast<int>(images.size()), false)) {
+        failure = writer.LastError();
+        return false;
+    }
+    win::File file(CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        failure = win::SystemErrorText(GetLastError());
+        return false;
+    }
+    const std::vector<unsigned char>& bytes = encoded.Data();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written != chunk) {
+            failure = win::SystemErrorText(GetLastError());
+            break;
+        }
+        done += written;
+    }
+    if (failure.empty() && !FlushFileBuffers(file.get()))
+        failure = win::SystemErrorText(GetLastError());
+    file.reset();
+    if (failure.empty())
+        return true;
+    // No part of an animation is left under its name.
+    DeleteFileA(fileName.c_str());
+    return false;
+}
+
+bool CAnimatedGifExecute::Finish(HWND owner, int preview) {
+    if (frames.empty())
+        return true;
+    std::string failure;
+    if (!Write(failure)) {
+        const std::string text = "The animated GIF \"" + fileName + "\" could not be written.\n" + failure;
+        MessageBoxA(owner, text.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (!preview)
+        return true;
+    INT_PTR answer;
+    {
+        CScrollBitmapDlg dialog(owner);
+        dialog.SetGifPath(fileName);
+        answer = dialog.Run();
+    }
+    return answer == IDOK || DeleteFileA(fileName.c_str()) != FALSE;
 }

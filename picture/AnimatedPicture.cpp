@@ -1,0 +1,358 @@
+#include "picture/AnimatedPicture.h"
+
+#include "picture/GifBlockReader.h"
+
+#include <commctrl.h>
+#include <process.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kStopWaitMs = 5000;
+// Frames without a delay of their own, or with one too short to show.
+constexpr DWORD kDefaultDelayMs = 100;
+constexpr DWORD kShortestDelay = 5;
+
+// The whole file in movable global memory; none when it cannot be read.
+win::GlobalMemory ReadWholeFile(const char* path, DWORD& size) {
+    size = 0;
+    win::File file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER length;
+    if (!file || !GetFileSizeEx(file.get(), &length) || length.QuadPart <= 0 ||
+        length.QuadPart > MAXDWORD / 2)
+        return {};
+    win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(length.QuadPart)));
+    win::GlobalLockGuard lock(memory.get());
+    if (!lock)
+        return {};
+    const DWORD total = static_cast<DWORD>(length.QuadPart);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), lock.data(), total, &got, nullptr) || got != total)
+        return {};
+    size = total;
+    return memory;
+}
+
+// An IPicture from global memory; the stream frees the memory when `handOver`.
+win::ComPtr<IPicture> LoadPicture(HGLOBAL memory, DWORD size, bool handOver) {
+    win::ComPtr<IPicture> picture;
+    win::ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(memory, handOver ? TRUE : FALSE, stream.put())))
+        return picture;
+    if (FAILED(
+            OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.put_void())))
+        picture.reset();
+    return picture;
+}
+
+} // namespace
+
+CAnimatedPicture::CAnimatedPicture() : stopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+CAnimatedPicture::~CAnimatedPicture() {
+    Clear();
+    if (window)
+        RemoveWindowSubclass(window, SubclassProc, 1);
+    if (stopEvent)
+        CloseHandle(stopEvent);
+}
+
+bool CAnimatedPicture::Attach(HWND control) {
+    if (window || !control || !SetWindowSubclass(control, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this)))
+        return false;
+    window = control;
+    return true;
+}
+
+LRESULT CALLBACK CAnimatedPicture::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                                UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<CAnimatedPicture*>(data);
+    switch (message) {
+    case WM_PAINT:
+        if (!self->isInitialized)
+            break;
+        self->Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        if (self->isInitialized)
+            return 1; // the canvas covers the picture; erasing would flicker
+        break;
+    case WM_DESTROY:
+        self->Stop();
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, SubclassProc, 1);
+        self->window = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void CAnimatedPicture::Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (IsRectEmpty(&paintRect))
+        BitBlt(dc, 0, 0, pictureSize.cx, pictureSize.cy, memoryDc.get(), 0, 0, SRCCOPY);
+    else
+        BitBlt(dc, 0, 0, paintRect.right - paintRect.left, paintRect.bottom - paintRect.top, memoryDc.get(),
+               paintRect.left, paintRect.top, SRCCOPY);
+    EndPaint(window, &paint);
+}
+
+bool CAnimatedPicture::Load(const char* path) {
+    DWORD size = 0;
+    win::GlobalMemory memory = ReadWholeFile(path, size);
+    return memory && Load(memory.get(), size);
+}
+
+bool CAnimatedPicture::Load(const char* resourceName, const char* resourceType) {
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, resourceName, resourceType);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!bytes || size == 0)
+        return false;
+    // The loader wants a stream over movable memory; resources are read-only.
+    win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size));
+    {
+        win::GlobalLockGuard lock(memory.get());
+        if (!lock)
+            return false;
+        std::memcpy(lock.data(), bytes, size);
+    }
+    return Load(memory.get(), size);
+}
+
+bool CAnimatedPicture::Load(HGLOBAL memory, DWORD size) {
+    Clear();
+    bool gif = false, ok = false;
+    {
+        win::GlobalLockGuard lock(memory);
+        if (!lock)
+            return false;
+        const auto* data = static_cast<const BYTE*>(lock.data());
+        gif = size >= 3 && std::memcmp(data, "GIF", 3) == 0;
+        ok = !gif || LoadGif(data, size);
+    }
+    if (ok && frames.empty())
+        ok = LoadStill(memory, size);
+    if (ok && !gif) {
+        // The loader measures in HIMETRIC; the control in pixels of its screen.
+        OLE_XSIZE_HIMETRIC width = 0;
+        OLE_YSIZE_HIMETRIC height = 0;
+        picture->get_Width(&width);
+        picture->get_Height(&height);
+        win::WindowDC dc(window);
+        pictureSize.cx = MulDiv(width, GetDeviceCaps(dc.get(), LOGPIXELSX), 2540);
+        pictureSize.cy = MulDiv(height, GetDeviceCaps(dc.get(), LOGPIXELSY), 2540);
+    }
+    if (ok && PrepareCanvas(pictureSize.cx, pictureSize.cy))
+        return true;
+    // A failed load leaves the control empty.
+    Clear();
+    return false;
+}
+
+bool CAnimatedPicture::LoadStill(HGLOBAL memory, DWORD size) {
+    picture = LoadPicture(memory, size, false);
+    return static_cast<bool>(picture);
+}
+
+bool CAnimatedPicture::LoadGif(const BYTE* data, DWORD size) {
+    vistrel::GifBlockReader reader(data, size);
+    if (!reader.IsGif())
+        return false;
+    isGif = true;
+    pictureSize = SIZE{reader.ScreenWidth(), reader.ScreenHeight()};
+    const int count = reader.CountFrames();
+    if (count == 0)
+        return false;
+    if (count == 1)
+        return true; // one image: shown still by the loader itself
+    frames.reserve(static_cast<size_t>(count));
+    reader.Reset();
+    vistrel::GifFrame cut;
+    while (reader.NextFrame(cut)) {
+        const size_t bytes = reader.SingleFrameSize(cut);
+        win::GlobalMemory single(GlobalAlloc(GMEM_MOVEABLE, bytes));
+        {
+            win::GlobalLockGuard lock(single.get());
+            if (!lock)
+                continue;
+            reader.WriteSingleFrame(cut, static_cast<uint8_t*>(lock.data()));
+        }
+        PictureFrame frame;
+        frame.picture = LoadPicture(single.get(), static_cast<DWORD>(bytes), true);
+        // The stream owns the memory now, whether the loader took the frame or not.
+        single.release();
+        if (!frame.picture)
+            continue;
+        frame.size = SIZE{cut.width, cut.height};
+        frame.offset = POINT{cut.left, cut.top};
+        frame.delay = cut.delay;
+        frame.hasDelay = cut.hasControl;
+        frame.disposal = cut.disposal;
+        frames.push_back(std::move(frame));
+    }
+    return !frames.empty();
+}
+
+bool CAnimatedPicture::PrepareCanvas(int width, int height) {
+    if (window)
+        SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    win::WindowDC dc(window);
+    memoryDc.reset(CreateCompatibleDC(dc.get()));
+    memoryBitmap.reset(CreateCompatibleBitmap(dc.get(), width > 0 ? width : 1, height > 0 ? height : 1));
+    if (!memoryDc || !memoryBitmap)
+        return false;
+    memoryPrevious = SelectObject(memoryDc.get(), memoryBitmap.get());
+    background = GetSysColor(COLOR_BTNFACE);
+    Fill(RECT{0, 0, width, height});
+    isInitialized = true;
+    return true;
+}
+
+void CAnimatedPicture::Fill(const RECT& rect) {
+    win::GdiObject<HBRUSH> brush(CreateSolidBrush(background));
+    FillRect(memoryDc.get(), &rect, brush.get());
+}
+
+bool CAnimatedPicture::Render(IPicture* source, int x, int y, int width, int height) {
+    OLE_XSIZE_HIMETRIC w = 0;
+    OLE_YSIZE_HIMETRIC h = 0;
+    source->get_Width(&w);
+    source->get_Height(&h);
+    return SUCCEEDED(source->Render(memoryDc.get(), x, y, width, height, 0, h, w, -h, nullptr));
+}
+
+bool CAnimatedPicture::Draw() {
+    if (!isInitialized)
+        return false;
+    if (IsAnimated()) {
+        if (thread)
+            return false; // already playing, or an old thread still on its way out
+        thread =
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadMain, this, CREATE_SUSPENDED, nullptr));
+        if (thread)
+            ResumeThread(thread);
+        return false;
+    }
+    if (!picture || !Render(picture.get(), 0, 0, pictureSize.cx, pictureSize.cy))
+        return false;
+    if (window)
+        InvalidateRect(window, nullptr, FALSE);
+    return true;
+}
+
+unsigned __stdcall CAnimatedPicture::ThreadMain(void* self) {
+    static_cast<CAnimatedPicture*>(self)->Animate();
+    return 0;
+}
+
+void CAnimatedPicture::Dispose(const PictureFrame& frame) {
+    const RECT area{frame.offset.x, frame.offset.y, frame.offset.x + frame.size.cx,
+                    frame.offset.y + frame.size.cy};
+    if (frame.disposal == 2) {
+        Fill(area);
+    } else if (frame.disposal == 3 && saveDc) {
+        BitBlt(memoryDc.get(), area.left, area.top, frame.size.cx, frame.size.cy, saveDc.get(), 0, 0,
+               SRCCOPY);
+        FreeSaved();
+    }
+}
+
+void CAnimatedPicture::FreeSaved() {
+    if (saveDc && savePrevious)
+        SelectObject(saveDc.get(), savePrevious);
+    savePrevious = nullptr;
+    saveDc.reset();
+    saveBitmap.reset();
+}
+
+void CAnimatedPicture::Animate() {
+    isPlaying = true;
+    Dispose(frames[currentFrame]);
+    while (!stopRequested) {
+        const PictureFrame& frame = frames[currentFrame];
+        if (frame.disposal == 3) {
+            // What lies under the frame comes back after it.
+            FreeSaved();
+            saveDc.reset(CreateCompatibleDC(memoryDc.get()));
+            saveBitmap.reset(CreateCompatibleBitmap(memoryDc.get(), frame.size.cx, frame.size.cy));
+            if (saveDc && saveBitmap) {
+                savePrevious = SelectObject(saveDc.get(), saveBitmap.get());
+                BitBlt(saveDc.get(), 0, 0, frame.size.cx, frame.size.cy, memoryDc.get(), frame.offset.x,
+                       frame.offset.y, SRCCOPY);
+            } else {
+                FreeSaved();
+            }
+        }
+        if (Render(frame.picture.get(), frame.offset.x, frame.offset.y, frame.size.cx, frame.size.cy) &&
+            window)
+            InvalidateRect(window, nullptr, FALSE);
+        if (stopRequested)
+            break;
+        const DWORD wait =
+            frame.hasDelay && frame.delay >= kShortestDelay ? frame.delay * 10 : kDefaultDelayMs;
+        if (WaitForSingleObject(stopEvent, wait) == WAIT_OBJECT_0 || stopRequested)
+            break;
+        Dispose(frame);
+        if (++currentFrame == frames.size()) {
+            currentFrame = 0;
+            Fill(RECT{0, 0, pictureSize.cx, pictureSize.cy});
+        }
+    }
+    isPlaying = false;
+}
+
+void CAnimatedPicture::JoinThread(DWORD timeoutMs) {
+    if (!thread || WaitForSingleObject(thread, timeoutMs) != WAIT_OBJECT_0)
+        return;
+    // The handle is ours alone: the thread never closes it.
+    CloseHandle(thread);
+    thread = nullptr;
+}
+
+void CAnimatedPicture::Stop() {
+    isPlaying = false;
+    stopRequested = true;
+    if (stopEvent)
+        SetEvent(stopEvent);
+    JoinThread(kStopWaitMs);
+    // A thread that has not ended yet keeps its stop request until it has.
+    if (!thread) {
+        if (stopEvent)
+            ResetEvent(stopEvent);
+        stopRequested = false;
+    }
+}
+
+void CAnimatedPicture::Clear() {
+    Stop();
+    if (thread) {
+        // The canvas and frames it draws on stay until it is certainly gone.
+        JoinThread(INFINITE);
+        if (stopEvent)
+            ResetEvent(stopEvent);
+        stopRequested = false;
+    }
+    picture.reset();
+    frames.clear();
+    FreeSaved();
+    if (memoryDc && memoryPrevious)
+        SelectObject(memoryDc.get(), memoryPrevious);
+    memoryPrevious = nullptr;
+    memoryBitmap.reset();
+    memoryDc.reset();
+    paintRect = RECT{};
+    pictureSize = SIZE{};
+    currentFrame = 0;
+    isInitialized = false;
+    isGif = false;
+    background = RGB(255, 255, 255);
+}
