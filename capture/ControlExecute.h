@@ -21,7 +21,7 @@ public:
     void OnButtonDown();
 
     // Whether the next capture request will start a pick rather than take an image.
-    bool WaitingForPick() const { return startPick == 0; }
+    bool WaitingForPick() const override { return startPick == 0; }
 
 private:
     // Draws or erases (the same call twice) the outline just outside `rect`.
