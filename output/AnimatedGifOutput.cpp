@@ -53,37 +53,11 @@ bool CAnimatedGifExecute::Write(std::string& failure) {
         images.push_back(frame.get());
     vistrel::CDibImageGif writer;
     writer.SetGifCompression(vistrel::GifLzw);
-    // Encoded whole before the file is touched: a failed encoding leaves an
-    // earlier file of that name as it was.
-    vistrel::CMemoryStream encoded;
-    if (!writer.EncodeMultipage(&encoded, images.data(), static_cast<int>(images.size()), false)) {
-        failure = writer.LastError();
-        return false;
-    }
-    win::File file(CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        failure = win::SystemErrorText(GetLastError());
-        return false;
-    }
-    const std::vector<unsigned char>& bytes = encoded.Data();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written != chunk) {
-            failure = win::SystemErrorText(GetLastError());
-            break;
-        }
-        done += written;
-    }
-    if (failure.empty() && !FlushFileBuffers(file.get()))
-        failure = win::SystemErrorText(GetLastError());
-    file.reset();
-    if (failure.empty())
+    // Written beside the target and moved over it only when complete: a
+    // failure leaves an earlier file of that name as it was.
+    if (writer.SaveMultipageToFile(fileName.c_str(), images.data(), static_cast<int>(images.size()), false))
         return true;
-    // No part of an animation is left under its name.
-    DeleteFileA(fileName.c_str());
+    failure = writer.LastError();
     return false;
 }
 
@@ -92,7 +66,7 @@ bool CAnimatedGifExecute::Finish(HWND owner, int preview) {
         return true;
     std::string failure;
     if (!Write(failure)) {
-        const std::string text = "The animated GIF \"" + fileName + "\" could not be written.\n" + failure;
+        const std::string text = "Could not save " + fileName + ": " + failure;
         MessageBoxA(owner, text.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -524,4 +526,145 @@ TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFram
         EXPECT_EQ(BandChanges(before, TakeScreenshot(), target), 0)
             << "a frame was left on the screen, pick " << pick;
     }
+}
+
+// ---- the animated GIF output over a key-triggered session ----
+
+namespace {
+
+// Where the files go: kept for the Pillow check when the script names a folder.
+std::string OutFolder(const TempFolder& temp) {
+    const char* out = std::getenv("VISTREL_ANIMATED_OUT");
+    return out && *out ? out : temp.path();
+}
+
+HWND ProcessWindow(DWORD pid, const char* caption) {
+    HWND w = FindWindowA(nullptr, caption);
+    DWORD owner = 0;
+    if (w)
+        GetWindowThreadProcessId(w, &owner);
+    return owner == pid && IsWindowVisible(w) ? w : nullptr;
+}
+
+// vsr.exe armed with CTRL+PRINTSCREEN to capture the whole screen into an
+// animated GIF and PRINTSCREEN to stop.
+struct AnimatedSettings {
+    AnimatedSettings(const std::string& file, DWORD delay, bool preview) {
+        StoreSession(kOnKey, file);
+        settings::WriteText("lastToSelection", "Save result as animated GIF");
+        settings::WriteNumber("delay", delay);
+        settings::WriteNumber("preview", preview ? 1 : 0);
+        settings::WriteNumber("stopKeyRadio", 1021);
+        StoreCombination("", VK_SNAPSHOT, kDown);
+        StoreCombination("stop", VK_SNAPSHOT, 0);
+    }
+};
+
+// Bases are made in order: the settings are stored before vsr.exe starts.
+struct AnimatedSession : AnimatedSettings, Session {
+    AnimatedSession(const std::string& file, DWORD delay, bool preview)
+        : AnimatedSettings(file, delay, preview) {}
+    bool Arm() { return PressButton(window, IDOK) && WaitArmed(); }
+    bool Keys(const std::string& keys) {
+        const bool sent = KeysToVictim(keys);
+        // Room for the flash and the grab: a press during a capture is dropped.
+        recorder.Pump(1500);
+        return sent;
+    }
+    // Each capture of the key trigger shows a fresh waiting page: the press
+    // counts once the page has changed.
+    bool Capture() {
+        HWND page = GetWindow(FindWaitingWindow(process.pid()), GW_CHILD);
+        return KeysToVictim("keydown ctrl key Print keyup ctrl") &&
+               WaitFor([&] { return GetWindow(FindWaitingWindow(process.pid()), GW_CHILD) != page; }, 10000);
+    }
+    bool Ended(DWORD timeoutMs = 15000) { return WaitForEnd(timeoutMs); }
+};
+
+// The delay of every graphic control block, and the loop count (-1 without one).
+void ReadGif(const std::string& path, std::vector<int>& delays, int& loop) {
+    const std::vector<uint8_t> b = ReadFileBytes(path);
+    loop = -1;
+    for (size_t i = 0; i + 8 <= b.size(); ++i) {
+        if (b[i] == 0x21 && b[i + 1] == 0xF9 && b[i + 2] == 4 && b[i + 7] == 0)
+            delays.push_back(ValueAt<uint16_t>(b, i + 4));
+        if (b[i] == 0x21 && b[i + 1] == 0xFF && i + 18 <= b.size() &&
+            std::memcmp(&b[i + 3], "NETSCAPE2.0", 11) == 0)
+            loop = ValueAt<uint16_t>(b, i + 16);
+    }
+}
+
+} // namespace
+
+TEST(AnimatedGif, ThreeCapturesWriteOneLoopingGifAndTheDelayKeepsSixteenBits) {
+    TempFolder temp;
+    const std::string folder = OutFolder(temp);
+    struct Case {
+        const char* name;
+        DWORD delay;
+        int captures;
+        int written;
+    } cases[] = {{"three.gif", 100, 3, 100}, {"zero.gif", 0, 2, 0}, {"wrap.gif", 65536, 2, 0}};
+    for (const Case& c : cases) {
+        const std::string file = folder + "\\" + c.name;
+        AnimatedSession s(file, c.delay, false);
+        ASSERT_TRUE(s.started) << "vsr.exe did not show its main window";
+        ASSERT_NE(s.victim, nullptr) << "the helper window (hookprobe victim) did not start";
+        ASSERT_TRUE(s.Arm()) << "Capture showed no waiting window";
+        for (int i = 0; i < c.captures; ++i)
+            ASSERT_TRUE(s.Capture()) << "keys could not be sent";
+        EXPECT_FALSE(Exists(file)) << "written before the session ended";
+        ASSERT_TRUE(s.Keys("key Print"));
+        ASSERT_TRUE(s.Ended()) << "the stop combination did not end the session";
+        std::vector<int> delays;
+        int loop = 0;
+        ReadGif(file, delays, loop);
+        EXPECT_EQ(delays, std::vector<int>(c.captures, c.written)) << c.name;
+        EXPECT_EQ(loop, 0) << c.name << ": the loop block must say \"repeat forever\"";
+        const std::vector<uint8_t> b = ReadFileBytes(file);
+        ASSERT_GT(b.size(), 13u);
+        EXPECT_EQ(ValueAt<uint16_t>(b, 6), GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_TRUE(s.process.Close());
+    }
+}
+
+TEST(AnimatedGif, PreviewOpensOnceAtTheEndAndDropDeletesTheFile) {
+    TempFolder temp;
+    const std::string file = temp.path() + "\\dropped.gif";
+    AnimatedSession s(file, 100, true);
+    ASSERT_TRUE(s.started);
+    ASSERT_TRUE(s.Arm());
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(s.Capture());
+        EXPECT_EQ(ProcessWindow(s.process.pid(), "Result"), nullptr) << "a single capture was previewed";
+    }
+    ASSERT_TRUE(s.Keys("key Print"));
+    HWND result = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (result = ProcessWindow(s.process.pid(), "Result")) != nullptr; }, 15000))
+        << "no preview at the end of the session";
+    EXPECT_TRUE(Exists(file)) << "the preview must show the written file";
+    // The picture control holds the animation, the dialog's paint does not.
+    EXPECT_NE(GetDlgItem(result, IDC_PICTURE), nullptr);
+    ASSERT_TRUE(PressButton(result, IDC_DROP));
+    ASSERT_TRUE(s.Ended()) << "the session did not end after Drop";
+    EXPECT_FALSE(Exists(file)) << "Drop must delete the file";
+}
+
+TEST(AnimatedGif, SessionWithoutCaptureLeavesAnExistingFileUntouched) {
+    TempFolder temp;
+    const std::string file = temp.path() + "\\kept.gif";
+    const std::string before = "not replaced";
+    FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(before.data(), 1, before.size(), f);
+    std::fclose(f);
+    AnimatedSession s(file, 100, true);
+    ASSERT_TRUE(s.started);
+    ASSERT_TRUE(s.Arm());
+    ASSERT_TRUE(s.Keys("key Print"));
+    ASSERT_TRUE(s.Ended()) << "the stop combination did not end the session";
+    EXPECT_EQ(ProcessWindow(s.process.pid(), "Result"), nullptr) << "nothing to preview";
+    const std::vector<uint8_t> after = ReadFileBytes(file);
+    EXPECT_EQ(std::string(after.begin(), after.end()), before);
 }
