@@ -40,35 +40,35 @@ CKeyEntryPage::CKeyEntryPage(UINT templateId, UINT displayNameId, SettingsStore&
 }
 
 void CKeyEntryPage::ReadStart() {
-    start.keyCode = settings.ReadNumber(IDS_KEY_CODE);
-    start.flags = settings.ReadNumber(IDS_SCAN_CODE);
-    start.shift = settings.ReadNumber(IDS_SHIFT);
-    start.ctrl = settings.ReadNumber(IDS_CTRL);
-    start.alt = settings.ReadNumber(IDS_ALT);
+    Read(start, kStartNames);
 }
 
 void CKeyEntryPage::ReadStop() {
-    stop.keyCode = settings.ReadNumber(IDS_STOP_KEY_CODE);
-    stop.flags = settings.ReadNumber(IDS_STOP_SCAN_CODE);
-    stop.shift = settings.ReadNumber(IDS_STOP_SHIFT);
-    stop.ctrl = settings.ReadNumber(IDS_STOP_CTRL);
-    stop.alt = settings.ReadNumber(IDS_STOP_ALT);
+    Read(stop, kStopNames);
 }
 
 void CKeyEntryPage::WriteStart() {
-    settings.WriteNumber(IDS_KEY_CODE, start.keyCode);
-    settings.WriteNumber(IDS_SCAN_CODE, start.flags);
-    settings.WriteNumber(IDS_SHIFT, start.shift);
-    settings.WriteNumber(IDS_CTRL, start.ctrl);
-    settings.WriteNumber(IDS_ALT, start.alt);
+    Write(start, kStartNames);
 }
 
 void CKeyEntryPage::WriteStop() {
-    settings.WriteNumber(IDS_STOP_KEY_CODE, stop.keyCode);
-    settings.WriteNumber(IDS_STOP_SCAN_CODE, stop.flags);
-    settings.WriteNumber(IDS_STOP_SHIFT, stop.shift);
-    settings.WriteNumber(IDS_STOP_CTRL, stop.ctrl);
-    settings.WriteNumber(IDS_STOP_ALT, stop.alt);
+    Write(stop, kStopNames);
+}
+
+void CKeyEntryPage::Read(KeyCombination& combination, const ValueNames& names) {
+    combination.keyCode = settings.ReadNumber(names.keyCode);
+    combination.flags = settings.ReadNumber(names.flags);
+    combination.shift = settings.ReadNumber(names.shift);
+    combination.ctrl = settings.ReadNumber(names.ctrl);
+    combination.alt = settings.ReadNumber(names.alt);
+}
+
+void CKeyEntryPage::Write(const KeyCombination& combination, const ValueNames& names) {
+    settings.WriteNumber(names.keyCode, combination.keyCode);
+    settings.WriteNumber(names.flags, combination.flags);
+    settings.WriteNumber(names.shift, combination.shift);
+    settings.WriteNumber(names.ctrl, combination.ctrl);
+    settings.WriteNumber(names.alt, combination.alt);
 }
 
 BOOL CKeyEntryPage::OnInitDialog() {

@@ -6,6 +6,7 @@
 // rule. Both pages keep their combinations under the same value names.
 
 #include "app/SelectDlg.h"
+#include "resources/resource.h"
 
 #include <string>
 
@@ -51,6 +52,15 @@ protected:
 
 private:
     enum class Target { None, Start, Stop };
+    // The value names of one combination in the settings store.
+    struct ValueNames {
+        UINT keyCode, flags, shift, ctrl, alt;
+    };
+    static constexpr ValueNames kStartNames{IDS_KEY_CODE, IDS_SCAN_CODE, IDS_SHIFT, IDS_CTRL, IDS_ALT};
+    static constexpr ValueNames kStopNames{IDS_STOP_KEY_CODE, IDS_STOP_SCAN_CODE, IDS_STOP_SHIFT,
+                                           IDS_STOP_CTRL, IDS_STOP_ALT};
+    void Read(KeyCombination& combination, const ValueNames& names);
+    void Write(const KeyCombination& combination, const ValueNames& names);
     // Names the key reported by the hook (or a stored one when not `live`)
     // into the target combination and its box.
     void FormatKeyCombination(unsigned keyCode, unsigned flags, bool live);
