@@ -12,6 +12,8 @@ packages=(
   libgif-dev libjpeg-turbo-progs pngcheck python3 python3-pil clang libclang-rt-14-dev valgrind
   # running and driving the program
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
+  # release packages: the installer (the zip comes from CPack itself), unzip for its test
+  nsis unzip
 )
 
 missing=()
