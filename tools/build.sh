@@ -40,6 +40,8 @@ for t in "${targets[@]}"; do
       configure "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DVISTREL_DEPS_PREFIX="$prefix"
       cmake --build "$build/win" -j "$jobs"
+      # The release zip and installer, which the package tests check.
+      cmake --build "$build/win" --target package
       ;;
     *) echo "build: unknown target $t (native, fuzz, win)" >&2; exit 2 ;;
   esac

@@ -1,0 +1,72 @@
+; Vistrel installer. makensis gets VERSION, STAGED (the files CPack staged for
+; the zip), LICENSE and OUTFILE from packaging/makensis.cmake.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vistrel"
+!define SETTINGS_KEY "Software\Quorvane\Vistrel"
+
+Name "Vistrel ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Vistrel"
+RequestExecutionLevel admin
+LicenseData "${LICENSE}"
+ShowInstDetails show
+ShowUninstDetails show
+
+Page license
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage components
+UninstPage instfiles
+
+Section "Vistrel"
+  SectionIn RO
+  SetRegView 64
+  SetShellVarContext all
+  SetOutPath "$INSTDIR\img"
+  File "${STAGED}/img/STEP1.GIF"
+  File "${STAGED}/img/STEP2.GIF"
+  File "${STAGED}/img/STEP3.GIF"
+  ; The shortcut's "Start in" is the output path: the program reads img\ from there.
+  SetOutPath "$INSTDIR"
+  File "${STAGED}/vsr.exe"
+  File "${STAGED}/hook.dll"
+  File "${STAGED}/README.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortCut "$SMPROGRAMS\Vistrel.lnk" "$INSTDIR\vsr.exe" "" "$INSTDIR\vsr.exe" 0
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Vistrel"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "The Vistrel developers"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\vsr.exe"
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "un.Vistrel (program files, shortcut)"
+  SectionIn RO
+  SetRegView 64
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Vistrel.lnk"
+  Delete "$INSTDIR\img\STEP1.GIF"
+  Delete "$INSTDIR\img\STEP2.GIF"
+  Delete "$INSTDIR\img\STEP3.GIF"
+  RMDir "$INSTDIR\img"
+  Delete "$INSTDIR\vsr.exe"
+  Delete "$INSTDIR\hook.dll"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINST_KEY}"
+SectionEnd
+
+; Off by default: the user's settings outlive the program unless asked.
+Section /o "un.Remove my settings"
+  DeleteRegKey HKCU "${SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKCU "Software\Quorvane"
+SectionEnd
