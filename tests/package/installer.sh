@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The installer run silently: files in Program Files, a Start-menu shortcut
+# that starts the program from its folder, an uninstall entry; the silent
+# uninstaller removes them all and keeps the user's settings. Runs in the
+# Wine environment. Usage: installer.sh <Vistrel-x.y.z-win64-setup.exe>
+test_name=package_installer
+source "$(dirname "$0")/common.sh"
+setup=$1
+dir="$WINEPREFIX/drive_c/Program Files/Vistrel"
+lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Vistrel.lnk"
+uninst_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vistrel'
+cleanup() {
+  rm -rf "$dir" "$lnk"
+  wine reg delete "$uninst_key" /f >/dev/null 2>&1
+  restore_settings
+  rm -rf "$work"
+}
+trap cleanup EXIT
+[ -f "$setup" ] || fail "no $setup (cmake --build build/win --target package makes it)"
+[ ! -e "$dir" ] || fail "$dir exists before the installer ran"
+
+save_settings
+wine reg add "$settings_key" /v PackageTestKept /d kept /f >"$work/reg.log" 2>&1 \
+  || fail "could not write a setting"
+
+timeout -k 5 60 wine "$setup" /S >"$work/setup.log" 2>&1 || fail "silent install failed (exit $?)"
+for f in vsr.exe hook.dll README.txt uninstall.exe img/STEP1.GIF img/STEP2.GIF img/STEP3.GIF; do
+  [ -f "$dir/$f" ] || fail "not installed: Program Files/Vistrel/$f"
+done
+[ -f "$lnk" ] || fail "no Start-menu shortcut $lnk"
+wine reg query "$uninst_key" /v UninstallString >"$work/uninst.log" 2>&1 || fail "no uninstall entry $uninst_key"
+grep -q 'Program Files\\Vistrel\\uninstall.exe' "$work/uninst.log" || fail "uninstall entry names $(cat "$work/uninst.log")"
+
+# Started through the shortcut from an unrelated folder: only the shortcut's
+# working directory lets the program find img\.
+mkdir "$work/elsewhere"
+(cd "$work/elsewhere" && exec wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Vistrel.lnk' \
+  >"$work/start.log" 2>&1) &
+check_started "vsr.exe through the Start-menu shortcut"
+
+# The uninstaller copies itself away and returns at once: wait for its work.
+timeout -k 5 30 wine "$dir/uninstall.exe" /S >"$work/uninstall.log" 2>&1 || fail "silent uninstall failed (exit $?)"
+uninstalled() { [ ! -e "$dir" ] && [ ! -e "$lnk" ] && ! wine reg query "$uninst_key" >/dev/null 2>&1; }
+wait_for 30 uninstalled || fail "after the uninstaller: $(ls -R "$dir" 2>&1 | tr '\n' ' ') shortcut $( [ -e "$lnk" ] && echo left || echo removed)"
+wine reg query "$settings_key" /v PackageTestKept >"$work/kept.log" 2>&1 || fail "the uninstaller removed the user's settings"
+grep -q kept "$work/kept.log" || fail "the kept setting reads $(cat "$work/kept.log")"
+echo "installed, started from the shortcut, uninstalled; settings kept"
