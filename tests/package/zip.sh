@@ -4,7 +4,9 @@
 # Usage: zip.sh <Vistrel-x.y.z-win64.zip>
 test_name=package_zip
 source "$(dirname "$0")/common.sh"
-trap 'restore_settings; rm -rf "$work"' EXIT
+vsr_pid=""
+# A program that never showed its window is ended too (wine execs into it).
+trap '[ -n "$vsr_pid" ] && kill "$vsr_pid" 2>/dev/null; restore_settings; rm -rf "$work"' EXIT
 zip=$1
 [ -f "$zip" ] || fail "no $zip (cmake --build build/win --target package makes it)"
 
@@ -20,4 +22,5 @@ grep -q 'MIT' "$work/unpacked/README.txt" || fail "README.txt does not name the 
 
 save_settings
 (cd "$work/unpacked" && exec wine vsr.exe >"$work/vsr.log" 2>&1) &
+vsr_pid=$!
 check_started "vsr.exe from the unpacked zip"
