@@ -153,6 +153,7 @@ const char kWhole[] = "Capture the whole screen";
 const char kArea[] = "Capture selected area";
 const char kControl[] = "Capture a button or a menu or a window pane or ...";
 const char kOnKey[] = "Capture after pressing a key";
+const char kOnTimer[] = "Capture after a number of seconds";
 const char kImmediate[] = "Capture immediately after clicking on the \"Capture\" button";
 const char kPng[] = "Save result as PNG";
 
@@ -273,6 +274,47 @@ void ControlOutline() {
     SetWindowPos(g_notes, nullptr, 600, 430, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A timer series after its first capture: the countdown to the next one.
+void TimerCountdown() {
+    StoreScene(kArea, kOnTimer, kPng, true, false);
+    // A small area away from the waiting window; the series writes into the output folder.
+    for (auto [name, value] : {std::pair{"xPosition", 700}, {"yPosition", 500}, {"width", 120}, {"height", 80},
+                               {"seconds", 30}, {"numberOfCaptures", 3}})
+        settings::WriteNumber(name, value);
+    settings::WriteText("fileName", g_out + "\\timer.png");
+    Vsr vsr;
+    if (!vsr.Start())
+        return;
+    PressButton(vsr.main, IDOK);
+    HWND page = nullptr;
+    if (!WaitFor([&] { return vsr.Waiting() && (page = GetWindow(vsr.Waiting(), GW_CHILD)); }, 10000))
+        return Fail("no timer page");
+    PressButton(page, IDC_WIZ_CAPTURE);
+    auto counting = [&] {
+        HWND now = GetWindow(vsr.Waiting(), GW_CHILD);
+        return now && WindowText(GetDlgItem(now, IDC_COUNTDOWN)).find("screenshots: 2") != std::string::npos;
+    };
+    if (!WaitFor(counting, 10000))
+        return Fail("no countdown after the first capture");
+    Sleep(2500); // a few seconds gone
+    Save("timer-countdown", WindowRect(vsr.Waiting()));
+    vsr.Finish();
+}
+
+// The animated GIF output's page under the third list.
+void AnimatedGifPage() {
+    StoreScene(kWhole, kOnKey, "Save result as animated GIF", true, true, true);
+    settings::WriteText("fileName", "C:\\Captures\\session.gif");
+    settings::WriteNumber("delay", 50);
+    Vsr vsr;
+    if (!vsr.Start())
+        return;
+    RECT r = WindowRect(vsr.main);
+    r.top = WindowRect(GetDlgItem(vsr.main, IDC_TO_LIST)).top - 8;
+    Save("animated-gif-page", r);
+    vsr.process.Close();
+}
+
 void ResultDialog() {
     StoreScene(kArea, kImmediate, kPng, true, true);
     const RECT notes = WindowRect(g_notes);
@@ -315,6 +357,8 @@ int main(int argc, char** argv) {
     MainAndWaiting();
     AreaFrame();
     ControlOutline();
+    TimerCountdown();
+    AnimatedGifPage();
     ResultDialog();
     settings::DeleteKey();
     return g_failures ? 1 : 0;
