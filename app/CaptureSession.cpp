@@ -81,6 +81,10 @@ void CCaptureSession::Begin(const SessionOptions& options) {
 }
 
 void CCaptureSession::OnCapture() {
+    // A click's capture request can be dispatched inside a later pointer
+    // handler: it runs once that handler is done instead of being lost.
+    if (Running() && busy_ && inPointerHandler_)
+        captureDeferred_ = true;
     if (!Running() || busy_ || endRequested_)
         return;
     const std::string lost = CaptureStep();
@@ -125,8 +129,13 @@ void CCaptureSession::OnPointer(UINT message) {
         buttonDownPending_ = false;
         inPointerHandler_ = false;
     }
-    if (endRequested_)
+    if (endRequested_) {
+        captureDeferred_ = false;
         End();
+    } else if (captureDeferred_) {
+        captureDeferred_ = false;
+        OnCapture();
+    }
 }
 
 std::string CCaptureSession::CaptureStep() {

@@ -71,5 +71,6 @@ private:
     bool endRequested_ = false; // an end request arrived while busy
     bool inPointerHandler_ = false;
     bool buttonDownPending_ = false; // a click arrived inside a pointer handler
+    bool captureDeferred_ = false;   // so did a capture request
     bool failureReported_ = false;
 };

@@ -528,6 +528,51 @@ TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFram
     }
 }
 
+TEST(ControlSource, TimerSeriesSurvivesEachPickReplacingItsPage) {
+    // Every pick shows the control page, which destroys the timer's kept
+    // page: the series must go on with a new one, not use the old.
+    TempFolder folder;
+    const std::string base = folder.path() + "\\series";
+    StoreSession(kOnTimer, base + ".png");
+    StoreCombination("", VK_SNAPSHOT, 0);
+    StoreCombination("stop", 0, 0);
+    settings::WriteNumber("seconds", 1);
+    settings::WriteNumber("numberOfCaptures", 3);
+    StoreSource(kControl);
+    Session s;
+    ASSERT_SESSION(s);
+    HWND button = FindWindowExA(s.victim, nullptr, "Button", nullptr);
+    ASSERT_NE(button, nullptr);
+    RECT target;
+    GetWindowRect(button, &target);
+    SetWindowPos(s.window, nullptr, 0, 520, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    const std::string centre = At((target.left + target.right) / 2, (target.top + target.bottom) / 2);
+    // The first pick started by the key, the others by the countdown.
+    HWND lastPick = nullptr;
+    for (const char* file : {".png", "0002.png", "0003.png"}) {
+        // Clicked once this pick's control page is up, not the last one's.
+        auto newPick = [&] {
+            HWND page = GetWindow(FindWaitingWindow(s.process.pid()), GW_CHILD);
+            return page && page != lastPick && !GetDlgItem(page, IDC_WIZ_CAPTURE) ? (lastPick = page)
+                                                                                  : nullptr;
+        };
+        ASSERT_TRUE(WaitFor([&] { return newPick() != nullptr; }, 10000)) << "no pick for " << file;
+        Sleep(300);
+        hooktest::Xdotool("mousemove " + At(target.left - 60, target.top + 30) + " sleep 0.3 mousemove " +
+                          centre + " sleep 0.3" + " click 1");
+        const bool taken = WaitFor([&] { return Exists(base + file); }, 10000);
+        ASSERT_TRUE(taken) << base + file << " not taken";
+    }
+    ASSERT_TRUE(s.WaitForEnd()) << "the series did not end at its limit";
+    DWORD code = 0;
+    EXPECT_FALSE(s.process.WaitExit(500, &code)) << "vsr.exe ended with " << code;
+    EXPECT_EQ(PngSize(base + "0001.png").x, target.right - target.left);
+    EXPECT_FALSE(Exists(base + "0004.png"));
+}
+
 // ---- the animated GIF output over a key-triggered session ----
 
 namespace {
