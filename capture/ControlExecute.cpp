@@ -86,6 +86,15 @@ void CControlExecute::OnButtonDown() {
         return;
     if (frameShown)
         ToggleFrame();
+    // A click before any move (the pointer already rested on the control when
+    // the pick began) takes the window under the pointer.
+    if (!pickedWindow) {
+        POINT at{};
+        GetCursorPos(&at);
+        pickedWindow = WindowFromPoint(at);
+        if (pickedWindow)
+            GetWindowRect(pickedWindow, &pickedRect);
+    }
     PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
 }
 
