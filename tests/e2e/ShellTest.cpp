@@ -390,10 +390,16 @@ TEST(Shell, AreaFieldOutOfRangeStopsCaptureAtThatField) {
         EXPECT_EQ(box->text, "Please enter an integer between 1 and " + screenWidth + ".");
         CloseMessageBox(box->window);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000));
+        // The prompt's window goes before the program puts the focus back: wait for it.
         GUITHREADINFO focus = {};
         focus.cbSize = sizeof focus;
-        ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(app.window, nullptr), &focus));
-        EXPECT_EQ(focus.hwndFocus, GetDlgItem(page, IDC_WIDTH)) << "the focus belongs on the refused field";
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return GetGUIThreadInfo(GetWindowThreadProcessId(app.window, nullptr), &focus) &&
+                       focus.hwndFocus == GetDlgItem(page, IDC_WIDTH);
+            },
+            3000))
+            << "the focus belongs on the refused field";
         EXPECT_FALSE(settings::ReadText("lastWhatSelection")) << "a refused value must stop the capture";
         EXPECT_FALSE(settings::ReadNumber("width"));
 
