@@ -425,6 +425,17 @@ int BandChanges(const Screenshot& a, const Screenshot& b, const RECT& r) {
     return changed;
 }
 
+// The other program's button to pick, with the main window moved clear of
+// it (it comes back at the end of a session).
+bool PickTarget(Session& s, RECT& target) {
+    HWND button = FindWindowExA(s.victim, nullptr, "Button", nullptr);
+    if (!button)
+        return false;
+    GetWindowRect(button, &target);
+    SetWindowPos(s.window, nullptr, 0, 520, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
 } // namespace
 
 TEST(AreaSource, FrameOpensAtTheStoredAreaFollowsItsMovesAndCapturesItsHole) {
@@ -480,12 +491,8 @@ TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFram
     StoreSource(kControl);
     Session s;
     ASSERT_SESSION(s);
-    HWND button = FindWindowExA(s.victim, nullptr, "Button", nullptr);
-    ASSERT_NE(button, nullptr);
     RECT target;
-    GetWindowRect(button, &target);
-    // The main window comes back at the end: clear of the button.
-    SetWindowPos(s.window, nullptr, 0, 520, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PickTarget(s, target)) << "the helper window has no button";
     ASSERT_TRUE(PressButton(s.window, IDOK));
     ASSERT_TRUE(s.WaitArmed());
 
@@ -541,11 +548,8 @@ TEST(ControlSource, TimerSeriesSurvivesEachPickReplacingItsPage) {
     StoreSource(kControl);
     Session s;
     ASSERT_SESSION(s);
-    HWND button = FindWindowExA(s.victim, nullptr, "Button", nullptr);
-    ASSERT_NE(button, nullptr);
     RECT target;
-    GetWindowRect(button, &target);
-    SetWindowPos(s.window, nullptr, 0, 520, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PickTarget(s, target)) << "the helper window has no button";
     ASSERT_TRUE(PressButton(s.window, IDOK));
     ASSERT_TRUE(s.WaitArmed());
     ASSERT_TRUE(s.KeysToVictim("key Print"));
