@@ -49,13 +49,8 @@ void Store(const Options& o) {
     settings::WriteNumber("clientCapture", o.clientCapture);
 }
 
-class Running {
+class CaptureRun : public Running {
 public:
-    Running() {
-        started = process.Start(BinDir());
-        if (started)
-            window = process.WaitMainWindow();
-    }
     // Capture, then the session's end: the main window back on the screen.
     bool CaptureAndWaitForEnd(DWORD timeoutMs = 15000) {
         if (!PressButton(window, IDOK))
@@ -69,14 +64,7 @@ public:
                 return true;
         return false;
     }
-    VsrProcess process;
-    bool started = false;
-    HWND window = nullptr;
 };
-
-#define ASSERT_RUNNING(app)                                                                                  \
-    ASSERT_TRUE((app).started) << "vsr.exe could not be started from " << BinDir();                          \
-    ASSERT_NE((app).window, nullptr) << "the main window did not appear within 15 s"
 
 std::string OutputFolder() {
     if (const char* out = std::getenv("VISTREL_CAPTURE_OUT"))
@@ -106,7 +94,7 @@ std::string CaptureToFile(const char* output, const std::string& name) {
     o.to = output;
     o.fileName = path;
     Store(o);
-    Running app;
+    CaptureRun app;
     EXPECT_TRUE(app.started && app.window) << "vsr.exe did not start";
     if (!app.window)
         return path;
@@ -154,7 +142,7 @@ TEST(Capture, WholeScreenToTheClipboardOfAnotherProgram) {
     EmptyClipboard();
     CloseClipboard();
     {
-        Running app;
+        CaptureRun app;
         ASSERT_RUNNING(app);
         ASSERT_TRUE(app.CaptureAndWaitForEnd());
         app.process.Close();
@@ -187,7 +175,7 @@ TEST(Capture, BusyClipboardIsReportedOnceAndTheSessionEnds) {
     Options o;
     o.to = kClipboard;
     Store(o);
-    Running app;
+    CaptureRun app;
     ASSERT_RUNNING(app);
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
@@ -218,7 +206,7 @@ TEST(Capture, ActiveWindowTakesTheMainWindowWhenItStaysVisible) {
         o.clientCapture = client;
         o.fileName = path;
         Store(o);
-        Running app;
+        CaptureRun app;
         ASSERT_RUNNING(app);
         // The main window must be the foreground window.
         SetForegroundWindow(app.window);
@@ -244,7 +232,7 @@ TEST(Capture, EmptyFileNameShowsOneBoxAndStartsNoSession) {
     Options o;
     o.fileName = "";
     Store(o);
-    Running app;
+    CaptureRun app;
     ASSERT_RUNNING(app);
     PostMessageA(app.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     auto box = WaitMessageBox(app.process.pid(), "Error", 5000);
@@ -262,7 +250,7 @@ TEST(Capture, UnwritablePathIsReportedOnceAndTheSessionEnds) {
     Options o;
     o.fileName = OutputFolder() + "\\no-such-folder\\shot.bmp";
     Store(o);
-    Running app;
+    CaptureRun app;
     ASSERT_RUNNING(app);
     EXPECT_TRUE(app.CaptureAndWaitForEnd());
     auto box = WaitMessageBox(app.process.pid(), "Vistrel", 5000);
@@ -288,7 +276,7 @@ TEST(Capture, ImmediateActiveWindowWithoutForegroundWindowEndsTheSession) {
     o.hide = 1;
     o.fileName = path;
     Store(o);
-    Running app;
+    CaptureRun app;
     ASSERT_RUNNING(app);
     EXPECT_TRUE(app.CaptureAndWaitForEnd(10000))
         << "the session did not end within 10 s: the program stays hidden";
@@ -316,7 +304,7 @@ TEST(Capture, PreviewStoresOnlyWhatIsAcceptedAndReopensInPlace) {
     o.preview = 1;
     o.fileName = path;
     Store(o);
-    Running app;
+    CaptureRun app;
     ASSERT_RUNNING(app);
 
     struct Case {

@@ -36,23 +36,6 @@ const std::vector<std::string> kToTexts = {
 
 const int kPlaceholders[3] = {IDC_STEP1, IDC_STEP2, IDC_STEP3};
 
-// Starts the program in `workDir` and waits for its main window.
-class Running {
-public:
-    explicit Running(const std::string& workDir = BinDir()) {
-        started = process.Start(workDir);
-        if (started)
-            window = process.WaitMainWindow();
-    }
-    VsrProcess process;
-    bool started = false;
-    HWND window = nullptr;
-};
-
-#define ASSERT_RUNNING(app)                                                                                  \
-    ASSERT_TRUE((app).started) << "vsr.exe could not be started from " << BinDir();                          \
-    ASSERT_NE((app).window, nullptr) << "the main window did not appear within 15 s"
-
 // Pixel offset of a page below its list, worked out on our own copy of the
 // main window's template (same font, same dialog units).
 int PageOffsetPixels(int dialogUnits) {

@@ -92,9 +92,16 @@ bool VsrProcess::Start(const std::string& workDir, const std::string& exe) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.c_str(), &startup, &info))
-        return false;
+    for (int attempt = 0;; ++attempt) {
+        if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           workDir.c_str(), &startup, &info))
+            break;
+        startError_ = GetLastError();
+        std::fprintf(stderr, "CreateProcess(%s) failed with error %lu\n", program.c_str(), startError_);
+        if (attempt == 2)
+            return false;
+        Sleep(1000);
+    }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;

@@ -38,7 +38,11 @@ public:
     VsrProcess& operator=(const VsrProcess&) = delete;
 
     // Starts `exe` (default: vsr.exe beside the test) with `workDir` as its working folder.
+    // Wine now and then refuses a process creation right after another process
+    // ended; a refused start is tried twice more before it counts as failed.
     bool Start(const std::string& workDir, const std::string& exe = std::string());
+    // GetLastError of the last refused start.
+    DWORD startError() const { return startError_; }
     // The main window once it is visible; none after the time limit.
     HWND WaitMainWindow(DWORD timeoutMs = 15000);
     // Ends the main window with Cancel and waits for the process to end.
@@ -51,8 +55,26 @@ public:
 private:
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
+    DWORD startError_ = 0;
     HWND main_ = nullptr;
 };
+
+// vsr.exe started in `workDir` with its main window found (or not, see ASSERT_RUNNING).
+struct Running {
+    explicit Running(const std::string& workDir = BinDir()) {
+        started = process.Start(workDir);
+        if (started)
+            window = process.WaitMainWindow();
+    }
+    VsrProcess process;
+    bool started = false;
+    HWND window = nullptr;
+};
+
+#define ASSERT_RUNNING(app)                                                                                  \
+    ASSERT_TRUE((app).started) << "vsr.exe could not be started from " << e2e::BinDir() << ", error "        \
+                               << (app).process.startError();                                               \
+    ASSERT_NE((app).window, nullptr) << "the main window did not appear within 15 s"
 
 // Visible top-level windows of a process.
 std::vector<HWND> TopLevelWindows(DWORD pid);
