@@ -2,7 +2,8 @@
 # Builds the native tree (portable cores under ASan/UBSan), the libFuzzer
 # targets (clang) and the Windows tree (MinGW-w64) under build/.
 # Usage: tools/build.sh [native] [fuzz] [win]   (default: all three)
-# Builds are serialised through a lock: the machine has two cores.
+# Builds are serialised through a lock: the machine has two cores. Several
+# work trees on one machine share one lock through VISTREL_BUILD_LOCK.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VISTREL_BUILD:-$root/build}
@@ -11,7 +12,7 @@ mkdir -p "$build"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(native fuzz win)
 
-exec 9>"$build/.build.lock"
+exec 9>"${VISTREL_BUILD_LOCK:-$build/.build.lock}"
 flock 9
 
 configure() { # dir, cmake args...
