@@ -8,9 +8,16 @@
 
 #include "app/Messages.h"
 #include "hook/HookFields.h"
+#include "hook/KeyJudge.h"
 
+using vistrel::hook::ChooseKeyStateSource;
+using vistrel::hook::Combination;
 using vistrel::hook::FieldFromHandle;
 using vistrel::hook::HandleFromField;
+using vistrel::hook::KeyAction;
+using vistrel::hook::KeyJudge;
+using vistrel::hook::KeyStateSource;
+using vistrel::hook::Modifiers;
 using vistrel::hook::PackScreenPoint;
 
 namespace {
@@ -18,15 +25,6 @@ namespace {
 constexpr char kBlockName[] = "VistrelHook";
 constexpr DWORD kBlockSize = 100;
 constexpr SHORT kKeyDown = 0x80;
-
-// One key combination as vsr sets it: a virtual-key code and, per modifier,
-// the required down bit (0 or 128).
-struct Combination {
-    uint32_t key;
-    uint32_t shift;
-    uint32_t ctrl;
-    uint32_t alt;
-};
 
 // The shared block. vsr's thread is its only writer; hook procedures on other
 // threads read it without a lock, so every field is one aligned 32-bit word
@@ -38,11 +36,13 @@ struct SharedBlock {
     uint32_t keyTarget;
     Combination start;
     Combination stop;
+    uint32_t armerProcess; // the process that installed the hooks (vsr)
 };
 static_assert(offsetof(SharedBlock, keyTarget) == 12, "block layout");
 static_assert(offsetof(SharedBlock, start) == 16, "block layout");
 static_assert(offsetof(SharedBlock, stop) == 32, "block layout");
-static_assert(sizeof(SharedBlock) == 48 && sizeof(SharedBlock) <= kBlockSize, "block layout");
+static_assert(offsetof(SharedBlock, armerProcess) == 48, "block layout");
+static_assert(sizeof(SharedBlock) == 52 && sizeof(SharedBlock) <= kBlockSize, "block layout");
 
 // Per-process state of this copy.
 HINSTANCE g_module = nullptr;
@@ -50,6 +50,11 @@ HANDLE g_mapping = nullptr;
 SharedBlock* g_block = nullptr;
 HHOOK g_keyboardHook = nullptr;
 HHOOK g_mouseHook = nullptr;
+KeyJudge g_keyJudge;
+// Buttons whose press picking swallowed, and the window this copy captured
+// the mouse to for that press: the release belongs to the pick as well.
+volatile LONG g_swallowedButtons = 0;
+HWND g_capturedWindow = nullptr;
 
 uint32_t Load(const uint32_t& field) {
     return *static_cast<const volatile uint32_t*>(&field);
@@ -59,33 +64,35 @@ void Store(uint32_t& field, uint32_t value) {
     *static_cast<volatile uint32_t*>(&field) = value;
 }
 
-bool ModifiersMatch(const Combination& c) {
-    return Load(c.shift) == static_cast<uint32_t>(GetKeyState(VK_SHIFT) & kKeyDown) &&
-           Load(c.ctrl) == static_cast<uint32_t>(GetKeyState(VK_CONTROL) & kKeyDown) &&
-           Load(c.alt) == static_cast<uint32_t>(GetKeyState(VK_MENU) & kKeyDown);
+Combination LoadCombination(const Combination& c) {
+    return Combination{Load(c.key), Load(c.shift), Load(c.ctrl), Load(c.alt)};
 }
 
-bool IsCombination(const Combination& c, WPARAM key) {
-    return key == Load(c.key) && ModifiersMatch(c);
+uint32_t DownBit(SHORT state) {
+    return static_cast<uint32_t>(state & kKeyDown);
 }
 
-// What the press of a key decided, kept per key until its release: a person
-// often lets go of a modifier before the key, and the release must still do
-// what the press promised. Per copy of the library: a key's press and release
-// reach the same thread.
-enum PressDecision : uint8_t { kNotSeen = 0, kPassedOn, kStart, kStop };
-volatile uint8_t g_pressDecision[256];
+// SHIFT, CTRL and ALT as the program that reads the key sees them.
+Modifiers CurrentModifiers(const SharedBlock& block) {
+    DWORD keyOwner = 0;
+    if (HWND foreground = GetForegroundWindow())
+        GetWindowThreadProcessId(foreground, &keyOwner);
+    if (ChooseKeyStateSource(GetCurrentProcessId(), Load(block.armerProcess), keyOwner) ==
+        KeyStateSource::Asynchronous) {
+        // GetAsyncKeyState has the down bit in 0x8000.
+        auto down = [](int vk) { return (GetAsyncKeyState(vk) & 0x8000) ? uint32_t{128} : uint32_t{0}; };
+        return Modifiers{down(VK_SHIFT), down(VK_CONTROL), down(VK_MENU)};
+    }
+    return Modifiers{DownBit(GetKeyState(VK_SHIFT)), DownBit(GetKeyState(VK_CONTROL)),
+                     DownBit(GetKeyState(VK_MENU))};
+}
 
-PressDecision JudgePress(const SharedBlock& block, WPARAM key) {
-    if (!HandleFromField(Load(block.keyTarget)))
-        return kPassedOn;
-    // The stop combination is tested even when the key is the start key
-    // with other modifiers, so both may share one key.
-    if (IsCombination(block.start, key))
-        return kStart;
-    if (IsCombination(block.stop, key))
-        return kStop;
-    return kPassedOn;
+// Windows lets a background program take the foreground only when the
+// foreground one allows it. The hook runs inside that one, so vsr's Result
+// dialog and main window can come to the front after the request.
+void LetArmerTakeForeground(const SharedBlock& block) {
+    if (const DWORD armer = Load(block.armerProcess))
+        AllowSetForegroundWindow(armer);
 }
 
 LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags) {
@@ -101,66 +108,111 @@ LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags) {
 
     // Key entry comes first: every key is swallowed, also Tab, Escape, Alt+F4.
     if (HWND edit = HandleFromField(Load(block->editTarget))) {
-        g_pressDecision[key] = kNotSeen;
+        g_keyJudge.Forget(static_cast<uint32_t>(key));
         if (released)
             PostMessageA(edit, MSG_KEY_ENTERED, key, flags);
         return 1;
     }
 
-    PressDecision decision = static_cast<PressDecision>(g_pressDecision[key]);
-    if (!released) {
-        // An auto-repeated press keeps what the first press decided.
-        if (!repeated || decision == kNotSeen) {
-            decision = JudgePress(*block, key);
-            g_pressDecision[key] = decision;
+    HWND target = HandleFromField(Load(block->keyTarget));
+    const KeyAction action =
+        g_keyJudge.Judge(static_cast<uint32_t>(key), released, repeated, target != nullptr,
+                         LoadCombination(block->start), LoadCombination(block->stop), CurrentModifiers(*block));
+    switch (action) {
+    case KeyAction::Swallow:
+        return 1;
+    case KeyAction::PostCapture:
+    case KeyAction::PostEndSession:
+        // The release of a swallowed press is swallowed too, even when the
+        // triggers were disarmed in between.
+        if (target) {
+            LetArmerTakeForeground(*block);
+            PostMessageA(target, action == KeyAction::PostCapture ? MSG_CAPTURE : MSG_END_SESSION, key, flags);
         }
-    } else {
-        // A release whose press went elsewhere (before the hook was armed, or
-        // to another process) is not ours.
-        g_pressDecision[key] = kNotSeen;
-        if (decision == kStart || decision == kStop) {
-            if (HWND target = HandleFromField(Load(block->keyTarget)))
-                PostMessageA(target, decision == kStart ? MSG_CAPTURE : MSG_END_SESSION, key, flags);
-        }
+        return 1;
+    case KeyAction::PassOn:
+        break;
     }
-    if (decision == kStart || decision == kStop)
-        return 1; // a swallowed press is followed by a swallowed release
     return CallNextHookEx(g_keyboardHook, code, key, flags);
+}
+
+LONG ButtonBit(WPARAM message) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONUP:
+        return 1;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCRBUTTONUP:
+        return 2;
+    default:
+        return 0; // double clicks, the middle button, the wheel
+    }
+}
+
+bool IsButtonUp(WPARAM message) {
+    return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_NCLBUTTONUP ||
+           message == WM_NCRBUTTONUP;
+}
+
+// With the mouse captured, the release comes to this copy wherever the
+// pointer goes. Only a window of this thread can take the capture: a 32-bit
+// program's input reaches the hook on vsr's thread, where its windows cannot.
+void CaptureForRelease(HWND wnd) {
+    if (wnd && GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId()) {
+        SetCapture(wnd);
+        g_capturedWindow = wnd;
+    }
+}
+
+void ReleaseOwnCapture() {
+    HWND captured = g_capturedWindow;
+    g_capturedWindow = nullptr;
+    if (captured && GetCapture() == captured)
+        ReleaseCapture();
 }
 
 LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
     SharedBlock* block = g_block;
-    HWND target = block ? HandleFromField(Load(block->mouseTarget)) : nullptr;
-    if (code != HC_ACTION || !target)
+    if (code != HC_ACTION || !block)
         return CallNextHookEx(g_mouseHook, code, message, record);
-
-    SetCursor(LoadCursor(nullptr, IDC_CROSS));
+    HWND target = HandleFromField(Load(block->mouseTarget));
     const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(record);
+    const LONG button = ButtonBit(message);
+    const bool up = IsButtonUp(message);
+
+    // The release of a press that picking swallowed is swallowed as well, also
+    // when picking ended in between: otherwise the picked program gets a lone
+    // button-up (and, for the right button, opens its context menu).
+    const bool upOfSwallowedPress = up && (g_swallowedButtons & button) != 0;
+    if (upOfSwallowedPress) {
+        InterlockedAnd(&g_swallowedButtons, ~button);
+        ReleaseOwnCapture();
+    }
+    if (!target)
+        return upOfSwallowedPress ? 1 : CallNextHookEx(g_mouseHook, code, message, record);
+
     UINT report;
-    switch (message) {
-    case WM_MOUSEMOVE:
-    case WM_NCMOUSEMOVE:
+    if (message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE) {
         report = MSG_MOUSE_MOVE;
-        break;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_NCLBUTTONDOWN:
-    case WM_NCRBUTTONDOWN:
-        SetCapture(mouse->hwnd);
-        report = MSG_MOUSE_DOWN;
-        break;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_NCLBUTTONUP:
-    case WM_NCRBUTTONUP:
-        ReleaseCapture();
+    } else if (button && up) {
         report = MSG_MOUSE_UP;
-        break;
-    default: // double clicks, the middle button, the wheel: not ours
+    } else if (button) {
+        InterlockedOr(&g_swallowedButtons, button);
+        CaptureForRelease(mouse->hwnd);
+        LetArmerTakeForeground(*block);
+        report = MSG_MOUSE_DOWN;
+    } else {
+        SetCursor(LoadCursor(nullptr, IDC_CROSS));
         return CallNextHookEx(g_mouseHook, code, message, record);
     }
-    PostMessageA(target, report, reinterpret_cast<WPARAM>(mouse->hwnd),
-                 PackScreenPoint(mouse->pt.x, mouse->pt.y));
+    SetCursor(LoadCursor(nullptr, IDC_CROSS));
+    // A press reports the window under the pointer at that moment: the one
+    // the pick takes, whatever later moves point at.
+    PostMessageA(target, report, reinterpret_cast<WPARAM>(mouse->hwnd), PackScreenPoint(mouse->pt.x, mouse->pt.y));
     return 1;
 }
 
@@ -205,11 +257,12 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-void attachDll() {
+void WINAPI attachDll() {
     Store(g_block->mouseTarget, 0);
     Store(g_block->editTarget, 0);
     Store(g_block->reserved, 0);
     Store(g_block->keyTarget, 0);
+    Store(g_block->armerProcess, GetCurrentProcessId());
     // A second call must not leave the first pair of hooks behind, where
     // freeDll could no longer reach them.
     if (!g_keyboardHook)
@@ -218,7 +271,7 @@ void attachDll() {
         g_mouseHook = SetWindowsHookExA(WH_MOUSE, MouseProc, g_module, 0);
 }
 
-void freeDll() {
+void WINAPI freeDll() {
     if (g_keyboardHook)
         UnhookWindowsHookEx(g_keyboardHook);
     g_keyboardHook = nullptr;
@@ -227,25 +280,25 @@ void freeDll() {
     g_mouseHook = nullptr;
 }
 
-void attachWnd(HWND wnd) {
+void WINAPI attachWnd(HWND wnd) {
     Store(g_block->mouseTarget, FieldFromHandle(wnd));
     Store(g_block->reserved, 0);
 }
 
-void detachWnd() {
+void WINAPI detachWnd() {
     Store(g_block->mouseTarget, 0);
 }
 
-void attachEdit(HWND wnd) {
+void WINAPI attachEdit(HWND wnd) {
     Store(g_block->editTarget, FieldFromHandle(wnd));
     Store(g_block->reserved, 0);
 }
 
-void detachEdit() {
+void WINAPI detachEdit() {
     Store(g_block->editTarget, 0);
 }
 
-void attachKeyCapture(HWND wnd, uint32_t startKey, uint32_t startShift, uint32_t startCtrl, uint32_t startAlt,
+void WINAPI attachKeyCapture(HWND wnd, uint32_t startKey, uint32_t startShift, uint32_t startCtrl, uint32_t startAlt,
                       uint32_t stopKey, uint32_t stopShift, uint32_t stopCtrl, uint32_t stopAlt) {
     // The target goes in last: a hook that sees it set sees the whole
     // combination (unless an armed combination is being replaced).
@@ -261,7 +314,7 @@ void attachKeyCapture(HWND wnd, uint32_t startKey, uint32_t startShift, uint32_t
     Store(block->keyTarget, FieldFromHandle(wnd));
 }
 
-void detachKeyCapture() {
+void WINAPI detachKeyCapture() {
     Store(g_block->keyTarget, 0);
 }
 

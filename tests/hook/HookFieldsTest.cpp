@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "hook/HookFields.h"
+#include "hook/KeyJudge.h"
 
 using namespace vistrel::hook;
 
@@ -36,6 +37,73 @@ TEST(HookFields, ScreenPositionsUnpackAsSigned16BitValues) {
         EXPECT_EQ(GET_Y_LPARAM(packed), c.y) << c.x << "," << c.y;
         EXPECT_EQ(static_cast<uint32_t>(packed), (static_cast<uint32_t>(c.y) << 16) | (c.x & 0xFFFF));
     }
+}
+
+} // namespace
+
+// ---- the keyboard hook's decision, with the answers Windows gives ----
+
+namespace {
+
+using vistrel::hook::ChooseKeyStateSource;
+using vistrel::hook::Combination;
+using vistrel::hook::KeyAction;
+using vistrel::hook::KeyJudge;
+using vistrel::hook::KeyStateSource;
+using vistrel::hook::Modifiers;
+
+constexpr uint32_t kPrintScreen = 44;
+const Modifiers kNone{};
+const Modifiers kCtrl{0, 128, 0};
+const Modifiers kCtrlShift{128, 128, 0};
+
+TEST(KeyJudge, PressDecidesItsReleaseAndALoneReleaseIsJudgedByItself) {
+    const Combination start{kPrintScreen, 0, 128, 0}; // CTRL+PRINTSCREEN
+    const Combination stop{kPrintScreen, 0, 0, 0};    // PRINTSCREEN
+    KeyJudge judge;
+    // CTRL let go before the key: the release still does what the press decided.
+    EXPECT_EQ(judge.Judge(kPrintScreen, false, false, true, start, stop, kCtrl), KeyAction::Swallow);
+    EXPECT_EQ(judge.Judge(kPrintScreen, false, true, true, start, stop, kNone), KeyAction::Swallow) << "repeat";
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, start, stop, kNone), KeyAction::PostCapture);
+    // Windows sends PRINTSCREEN as a release alone: judged with the modifiers held then.
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, start, stop, kCtrl), KeyAction::PostCapture);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, start, stop, kNone), KeyAction::PostEndSession);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, start, stop, kCtrlShift), KeyAction::PassOn);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, false, start, stop, kCtrl), KeyAction::PassOn)
+        << "not armed";
+    // A press that matched nothing keeps its release away from the triggers.
+    EXPECT_EQ(judge.Judge(kPrintScreen, false, false, true, start, stop, kCtrlShift), KeyAction::PassOn);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, start, stop, kCtrl), KeyAction::PassOn);
+    // A swallowed press whose triggers were disarmed before the release: the
+    // release is swallowed too (the hook posts nothing without a target).
+    EXPECT_EQ(judge.Judge(kPrintScreen, false, false, true, start, stop, kCtrl), KeyAction::Swallow);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, false, start, stop, kNone), KeyAction::PostCapture);
+    // Key entry in between forgets the press.
+    EXPECT_EQ(judge.Judge(kPrintScreen, false, false, true, start, stop, kCtrl), KeyAction::Swallow);
+    judge.Forget(kPrintScreen);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, false, start, stop, kNone), KeyAction::PassOn);
+}
+
+TEST(KeyJudge, ThirtyTwoBitProgramsAreJudgedByTheKeyboardsOwnState) {
+    // A 32-bit program's keystroke reaches the 64-bit hook in vsr's process,
+    // on vsr's thread, while that program has the foreground. vsr's thread
+    // saw no CTRL (GetKeyState: up); the keyboard has it down (GetAsyncKeyState).
+    const uint32_t vsr = 1200, program32 = 3400, program64 = 5600;
+    const Modifiers vsrThread = kNone, keyboard = kCtrl;
+    const KeyStateSource source = ChooseKeyStateSource(vsr, vsr, program32);
+    ASSERT_EQ(source, KeyStateSource::Asynchronous);
+    const Modifiers seen = source == KeyStateSource::Asynchronous ? keyboard : vsrThread;
+    const Combination ctrlPrintScreen{kPrintScreen, 0, 128, 0}, printScreen{kPrintScreen, 0, 0, 0};
+    const Combination noStop{0, 0, 0, 0};
+    KeyJudge judge;
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, ctrlPrintScreen, noStop, seen), KeyAction::PostCapture);
+    EXPECT_EQ(judge.Judge(kPrintScreen, true, false, true, printScreen, noStop, seen), KeyAction::PassOn)
+        << "PRINTSCREEN alone must not fire while CTRL is held";
+    // Inside a 64-bit program, and for vsr's own windows, the hooking thread
+    // is the one that reads the key.
+    EXPECT_EQ(ChooseKeyStateSource(program64, vsr, program64), KeyStateSource::HookingThread);
+    EXPECT_EQ(ChooseKeyStateSource(vsr, vsr, vsr), KeyStateSource::HookingThread);
+    EXPECT_EQ(ChooseKeyStateSource(vsr, vsr, 0), KeyStateSource::HookingThread) << "no foreground window";
 }
 
 } // namespace

@@ -20,14 +20,14 @@ constexpr UINT MSG_END_SESSION = 1130;
 
 struct HookExports {
     HMODULE module = nullptr;
-    void (*attachDll)() = nullptr;
-    void (*freeDll)() = nullptr;
-    void (*attachWnd)(HWND) = nullptr;
-    void (*detachWnd)() = nullptr;
-    void (*attachEdit)(HWND) = nullptr;
-    void (*detachEdit)() = nullptr;
-    void (*attachKeyCapture)(HWND, UINT, UINT, UINT, UINT, UINT, UINT, UINT, UINT) = nullptr;
-    void (*detachKeyCapture)() = nullptr;
+    void(WINAPI* attachDll)() = nullptr;
+    void(WINAPI* freeDll)() = nullptr;
+    void(WINAPI* attachWnd)(HWND) = nullptr;
+    void(WINAPI* detachWnd)() = nullptr;
+    void(WINAPI* attachEdit)(HWND) = nullptr;
+    void(WINAPI* detachEdit)() = nullptr;
+    void(WINAPI* attachKeyCapture)(HWND, UINT, UINT, UINT, UINT, UINT, UINT, UINT, UINT) = nullptr;
+    void(WINAPI* detachKeyCapture)() = nullptr;
 
     // LoadLibrary("hook.dll") by its plain name and GetProcAddress of all
     // eight exports; an empty text on success, else what is missing.

@@ -581,6 +581,47 @@ TEST_F(HookInput, SendInputFromAnotherProcessFiresOnceDespiteAutoRepeat) {
     EXPECT_EQ(VictimGotKey(VK_F9), 0);
 }
 
+TEST_F(HookInput, LoneReleaseIsJudgedByItselfAsWindowsSendsPrintScreen) {
+    // Windows posts no press for PRINTSCREEN, only its release.
+    ArmKeys(VK_SNAPSHOT, 0, 0, 0, VK_F10, 0, kDown, 0);
+    char events[128];
+    std::snprintf(events, sizeof events, "ku:%u", VK_SNAPSHOT);
+    ASSERT_TRUE(SendInputFromProbe(events));
+    auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u) << "a lone release of the start key must capture";
+    EXPECT_EQ(reports[0].msg, MSG_CAPTURE);
+    EXPECT_EQ(reports[0].wParam, static_cast<WPARAM>(VK_SNAPSHOT));
+    EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 0) << "the release reached the program";
+
+    // Modifiers are read at the release: with CTRL held it is not the start
+    // combination and goes to the program; CTRL+F10 alone ends.
+    std::snprintf(events, sizeof events, "kd:%u ku:%u ku:%u ku:%u", VK_CONTROL, VK_SNAPSHOT, VK_F10, VK_CONTROL);
+    ASSERT_TRUE(SendInputFromProbe(events));
+    reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].msg, MSG_END_SESSION);
+    EXPECT_EQ(VictimGotKey(VK_SNAPSHOT), 1) << "CTRL+PRINTSCREEN is not armed: the program gets it";
+    EXPECT_EQ(VictimGotKey(VK_F10), 0);
+}
+
+TEST_F(HookInput, APickedPressKeepsItsReleaseFromTheProgramAfterPickingEnds) {
+    // vsr ends the pick as soon as it handles the press; a person lets go
+    // of the button later. Neither half of the click, nor a context menu,
+    // may reach the program.
+    for (const char* button : {"1", "3"}) {
+        hook_->attachWnd(recorder_->Window());
+        ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " mousedown " + button));
+        ASSERT_NE(Find(MSG_MOUSE_DOWN), nullptr) << "button " << button;
+        int got = VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_RBUTTONDOWN);
+        hook_->detachWnd();
+        ASSERT_TRUE(Drive("sleep 0.3 mouseup " + std::string(button)));
+        EXPECT_TRUE(Reports(MSG_MOUSE_MOVE, MSG_MOUSE_DOWN).empty()) << "a report after picking ended";
+        for (UINT m : {WM_LBUTTONUP, WM_RBUTTONUP, WM_CONTEXTMENU})
+            got += VictimGotMouse(m);
+        EXPECT_EQ(got, 0) << "button " << button << " reached the picked program";
+    }
+}
+
 TEST_F(HookInput, SendInputClickWhilePicking) {
     hook_->attachWnd(recorder_->Window());
     char events[128];

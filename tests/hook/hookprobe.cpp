@@ -3,7 +3,8 @@
 //   hookprobe peek                      prints the 100 bytes of "VistrelHook" as hex
 //   hookprobe victim OBSERVER X Y W H   a window that reports the input it gets
 //   hookprobe sendinput EVENT...        sends input with SendInput: kd:VK ku:VK
-//                                       mv:X,Y (screen) ld lu rd ru
+//                                       mv:X,Y (screen) ld lu rd ru, sl:MS waits;
+//                                       EVENT+EVENT... goes in one SendInput call
 #include <windows.h>
 
 #include <cstdio>
@@ -38,7 +39,7 @@ HWND g_observer = nullptr;
 
 bool IsReported(UINT msg) {
     return (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) ||
-           (msg >= WM_NCMOUSEMOVE && msg <= WM_NCMBUTTONDBLCLK) || msg == WM_CLOSE;
+           (msg >= WM_NCMOUSEMOVE && msg <= WM_NCMBUTTONDBLCLK) || msg == WM_CLOSE || msg == WM_CONTEXTMENU;
 }
 
 LRESULT CALLBACK VictimProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -103,8 +104,8 @@ int Victim(int argc, char** argv) {
     return 0;
 }
 
-bool SendOne(const char* event) {
-    INPUT in{};
+bool ParseEvent(const char* event, INPUT& in) {
+    in = INPUT{};
     unsigned vk = 0;
     int x = 0, y = 0;
     if (std::sscanf(event, "kd:%i", &vk) == 1 || std::sscanf(event, "ku:%i", &vk) == 1) {
@@ -112,31 +113,50 @@ bool SendOne(const char* event) {
         in.ki.wVk = static_cast<WORD>(vk);
         in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
         in.ki.dwFlags = event[1] == 'u' ? KEYEVENTF_KEYUP : 0;
-    } else if (std::sscanf(event, "mv:%d,%d", &x, &y) == 2) {
+        return true;
+    }
+    if (std::sscanf(event, "mv:%d,%d", &x, &y) == 2) {
         in.type = INPUT_MOUSE;
         in.mi.dx = (x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
         in.mi.dy = (y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
         in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    } else {
-        static const struct {
-            const char* name;
-            DWORD flags;
-        } buttons[] = {{"ld", MOUSEEVENTF_LEFTDOWN},
-                       {"lu", MOUSEEVENTF_LEFTUP},
-                       {"rd", MOUSEEVENTF_RIGHTDOWN},
-                       {"ru", MOUSEEVENTF_RIGHTUP}};
-        for (const auto& b : buttons)
-            if (std::strcmp(event, b.name) == 0) {
-                in.type = INPUT_MOUSE;
-                in.mi.dwFlags = b.flags;
-            }
-        if (!in.mi.dwFlags) {
-            std::fprintf(stderr, "hookprobe: unknown event %s\n", event);
-            return false;
-        }
+        return true;
     }
-    if (SendInput(1, &in, sizeof in) != 1) {
-        std::fprintf(stderr, "hookprobe: SendInput failed for %s (error %lu)\n", event, GetLastError());
+    static const struct {
+        const char* name;
+        DWORD flags;
+    } buttons[] = {{"ld", MOUSEEVENTF_LEFTDOWN},
+                   {"lu", MOUSEEVENTF_LEFTUP},
+                   {"rd", MOUSEEVENTF_RIGHTDOWN},
+                   {"ru", MOUSEEVENTF_RIGHTUP}};
+    for (const auto& b : buttons)
+        if (std::strcmp(event, b.name) == 0) {
+            in.type = INPUT_MOUSE;
+            in.mi.dwFlags = b.flags;
+            return true;
+        }
+    std::fprintf(stderr, "hookprobe: unknown event %s\n", event);
+    return false;
+}
+
+// One argument: one event, a wait, or events joined by '+' sent in one call.
+bool SendArgument(const char* argument) {
+    int ms = 0;
+    if (std::sscanf(argument, "sl:%d", &ms) == 1) {
+        Sleep(static_cast<DWORD>(ms));
+        return true;
+    }
+    INPUT inputs[16];
+    UINT count = 0;
+    char copy[256];
+    std::snprintf(copy, sizeof copy, "%s", argument);
+    for (char* event = std::strtok(copy, "+"); event; event = std::strtok(nullptr, "+")) {
+        if (count == 16 || !ParseEvent(event, inputs[count]))
+            return false;
+        ++count;
+    }
+    if (SendInput(count, inputs, sizeof(INPUT)) != count) {
+        std::fprintf(stderr, "hookprobe: SendInput failed for %s (error %lu)\n", argument, GetLastError());
         return false;
     }
     Sleep(30);
@@ -145,7 +165,7 @@ bool SendOne(const char* event) {
 
 int Send(int argc, char** argv) {
     for (int i = 2; i < argc; ++i)
-        if (!SendOne(argv[i]))
+        if (!SendArgument(argv[i]))
             return 1;
     return 0;
 }
