@@ -12,6 +12,11 @@ namespace {
 constexpr DWORD kFlashAfterSoundMilliseconds = 50;
 constexpr DWORD kFlashWithoutSoundMilliseconds = 150;
 
+// The hook packs the screen position as two signed 16-bit words.
+POINT ScreenPoint(LPARAM packed) {
+    return POINT{static_cast<SHORT>(LOWORD(packed)), static_cast<SHORT>(HIWORD(packed))};
+}
+
 // Marks the session busy for a scope, also when an exception leaves it.
 class BusyScope {
 public:
@@ -65,6 +70,7 @@ void CCaptureSession::Begin(const SessionOptions& options) {
         return;
     options_ = options;
     failureReported_ = false;
+    captureDeferred_ = false;
     {
         BusyScope busy(busy_);
         if (options_.hide)
@@ -78,21 +84,43 @@ void CCaptureSession::Begin(const SessionOptions& options) {
     }
     if (endRequested_)
         End();
+    RepostDeferredCapture();
+}
+
+bool CCaptureSession::TakesCaptures() const {
+    return Running() && !endRequested_ && !trigger_->EndDecided();
+}
+
+void CCaptureSession::RepostDeferredCapture() {
+    if (!captureDeferred_)
+        return;
+    captureDeferred_ = false;
+    // Posted rather than run here: an end request queued meanwhile (the stop
+    // combination) keeps its place in line.
+    if (TakesCaptures())
+        PostMessageA(mainWindow_, MSG_CAPTURE, 0, 0);
 }
 
 void CCaptureSession::OnCapture() {
-    // A click's capture request can be dispatched inside a later pointer
-    // handler: it runs once that handler is done instead of being lost.
-    if (Running() && busy_ && inPointerHandler_)
-        captureDeferred_ = true;
-    if (!Running() || busy_ || endRequested_)
+    if (!TakesCaptures())
         return;
+    // A start press during a step (or a click's request dispatched inside a
+    // pointer handler) is not lost: it runs once the step is over.
+    if (busy_) {
+        captureDeferred_ = true;
+        return;
+    }
     const std::string lost = CaptureStep();
+    // The trigger's end request is already queued, but a capture request may
+    // stand before it: the session ends now, so none of those runs.
+    if (trigger_->EndDecided())
+        endRequested_ = true;
     if (endRequested_)
         End();
     // Shown once the step is over, so the session goes on behind the box.
     if (!lost.empty())
         MessageBoxA(mainWindow_, lost.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    RepostDeferredCapture();
 }
 
 void CCaptureSession::OnEndSession() {
@@ -105,7 +133,7 @@ void CCaptureSession::OnEndSession() {
     End();
 }
 
-void CCaptureSession::OnPointer(UINT message) {
+void CCaptureSession::OnPointer(UINT message, WPARAM window, LPARAM point) {
     auto* control = dynamic_cast<CControlExecute*>(source_.get());
     if (!control)
         return;
@@ -113,8 +141,11 @@ void CCaptureSession::OnPointer(UINT message) {
         // A pointer handler dispatches messages (the waiting window dodging
         // the outline): a click then waits for it, a move is superseded by
         // the next one. Reports during a capture step are stale.
-        if (message == MSG_MOUSE_DOWN && inPointerHandler_)
+        if (message == MSG_MOUSE_DOWN && inPointerHandler_) {
             buttonDownPending_ = true;
+            pendingPressWindow_ = reinterpret_cast<HWND>(window);
+            pendingPressPoint_ = ScreenPoint(point);
+        }
         return;
     }
     {
@@ -124,18 +155,16 @@ void CCaptureSession::OnPointer(UINT message) {
             control->OnPointerMove();
         else if (message == MSG_MOUSE_UP)
             control->OnButtonUp();
-        if ((message == MSG_MOUSE_DOWN || buttonDownPending_) && !endRequested_)
-            control->OnButtonDown();
+        if (message == MSG_MOUSE_DOWN && !endRequested_)
+            control->OnButtonDown(reinterpret_cast<HWND>(window), ScreenPoint(point));
+        else if (buttonDownPending_ && !endRequested_)
+            control->OnButtonDown(pendingPressWindow_, pendingPressPoint_);
         buttonDownPending_ = false;
         inPointerHandler_ = false;
     }
-    if (endRequested_) {
-        captureDeferred_ = false;
+    if (endRequested_)
         End();
-    } else if (captureDeferred_) {
-        captureDeferred_ = false;
-        OnCapture();
-    }
+    RepostDeferredCapture();
 }
 
 std::string CCaptureSession::CaptureStep() {
@@ -184,6 +213,7 @@ std::string CCaptureSession::Store(BitmapHolder& bitmap) {
 
 void CCaptureSession::End() {
     endRequested_ = false;
+    captureDeferred_ = false;
     {
         BusyScope busy(busy_);
         source_->End();
@@ -198,5 +228,8 @@ void CCaptureSession::End() {
         output_.reset();
     }
     endRequested_ = false;
+    captureDeferred_ = false; // a request during Finish belongs to no session
     ShowWindow(mainWindow_, SW_RESTORE);
+    // Allowed by the hook when a key or click of another program ended the session.
+    SetForegroundWindow(mainWindow_);
 }

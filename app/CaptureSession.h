@@ -7,8 +7,9 @@
 // Several calls dispatch messages while they work (the waiting window's
 // hide, the sources' queue drain, the modal Result dialog), so both messages
 // can arrive inside a running step. A step is never re-entered: a capture
-// request meanwhile is dropped, and an end request is carried out once the
-// step has finished. Nothing is deleted while it is in use.
+// request meanwhile runs after the step, and an end request is carried out
+// once the step has finished. Nothing is deleted while it is in use. Once the
+// trigger has decided that the session ends, no capture request runs.
 //
 // A capture the output could not store is reported in one message box per
 // session, after its step; the session goes on.
@@ -48,8 +49,9 @@ public:
 
     void OnCapture();
     void OnEndSession();
-    // The mouse hook's reports while the control source picks a window.
-    void OnPointer(UINT message);
+    // The mouse hook's reports while the control source picks a window:
+    // the window under the pointer and the packed screen position.
+    void OnPointer(UINT message, WPARAM window, LPARAM point);
 
     CWhatExecute* source() const { return source_.get(); }
     CWizardContainerDlg* waitingWindow() const { return waitingWindow_.get(); }
@@ -60,6 +62,10 @@ private:
     void Flash(const RECT& rect);
     std::string Store(BitmapHolder& bitmap);
     void End();
+    // Whether capture requests are still taken.
+    bool TakesCaptures() const;
+    // A capture request that came while busy is asked for again.
+    void RepostDeferredCapture();
 
     HWND mainWindow_;
     SessionOptions options_;
@@ -71,6 +77,8 @@ private:
     bool endRequested_ = false; // an end request arrived while busy
     bool inPointerHandler_ = false;
     bool buttonDownPending_ = false; // a click arrived inside a pointer handler
-    bool captureDeferred_ = false;   // so did a capture request
+    HWND pendingPressWindow_ = nullptr;
+    POINT pendingPressPoint_{};
+    bool captureDeferred_ = false; // a capture request arrived while busy
     bool failureReported_ = false;
 };

@@ -1,6 +1,12 @@
 #include "app/Execute.h"
 
+#include "app/Messages.h"
 #include "app/ResultDlg.h"
+
+void CHowExecute::RequestEnd() {
+    endDecided = true;
+    PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+}
 
 bool CToExecute::StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview) {
     lastFailure.clear();

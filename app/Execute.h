@@ -48,10 +48,20 @@ public:
     // False for a trigger that fires once by itself and then has nothing to
     // wait for: a step without an image must then end the session.
     virtual bool WaitsForEvents() const { return true; }
+    // True once this trigger has asked for the end of the session (its last
+    // capture is taken): no capture request may run after that, even one
+    // that was queued before the end request.
+    bool EndDecided() const { return endDecided; }
 
 protected:
+    // Asks the main window to end the session.
+    void RequestEnd();
+
     SettingsStore& settings;
     HWND mainWindow;
+
+private:
+    bool endDecided = false;
 };
 
 class CToExecute {

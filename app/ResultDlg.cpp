@@ -83,6 +83,9 @@ BOOL CScrollBitmapDlg::OnInitDialog() {
     SizeWindow();
     laidOut = true;
     Layout();
+    // A key in another program asked for the capture; its hook allowed vsr
+    // to take the foreground, so the user sees the preview at once.
+    SetForegroundWindow(hwnd());
     return TRUE;
 }
 

@@ -204,13 +204,13 @@ bool CVtxDlg::StartSession() {
     return true;
 }
 
-bool CVtxDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+bool CVtxDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
     case MSG_MOUSE_MOVE:
     case MSG_MOUSE_UP:
     case MSG_MOUSE_DOWN:
         if (session)
-            session->OnPointer(message);
+            session->OnPointer(message, wParam, lParam);
         result = 0;
         return true;
     case MSG_CAPTURE:

@@ -21,6 +21,7 @@ bool CControlExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardC
     waitingWindow = window;
     if (startPick == 1) {
         startPick = 0;
+        clicked = false;
         if (waitingWindow) {
             auto page = std::make_unique<CControlWizardDlg>();
             if (page->Create(waitingWindow->hwnd()))
@@ -57,8 +58,9 @@ void CControlExecute::ToggleFrame() {
 }
 
 void CControlExecute::OnPointerMove() {
-    // Reports still queued when the pick ended must not outline anything.
-    if (tracking == 1 || startPick == 1)
+    // Reports still queued when the pick ended, or moves after the press
+    // that ends it, must not outline anything.
+    if (tracking == 1 || startPick == 1 || clicked)
         return;
     tracking = 1;
     POINT at{};
@@ -81,19 +83,24 @@ void CControlExecute::OnPointerMove() {
     tracking = 0;
 }
 
-void CControlExecute::OnButtonDown() {
-    if (startPick == 1)
+void CControlExecute::OnButtonDown(HWND pressed, POINT at) {
+    if (startPick == 1 || clicked)
         return;
+    clicked = true;
     if (frameShown)
         ToggleFrame();
-    // A click before any move (the pointer already rested on the control when
-    // the pick began) takes the window under the pointer.
-    if (!pickedWindow) {
-        POINT at{};
-        GetCursorPos(&at);
-        pickedWindow = WindowFromPoint(at);
-        if (pickedWindow)
-            GetWindowRect(pickedWindow, &pickedRect);
+    // The window under the press is taken, not where the pointer went since:
+    // moves queued behind the press are not handled before the capture. This
+    // also covers a click before any move (the pointer already rested on the
+    // control when the pick began).
+    HWND under = WindowFromPoint(at);
+    if (!under && IsWindow(pressed))
+        under = pressed;
+    if (under != pickedWindow) {
+        pickedWindow = under;
+        pickedRect = RECT{};
+        if (under)
+            GetWindowRect(under, &pickedRect);
     }
     PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
 }

@@ -18,7 +18,9 @@ public:
 
     void OnPointerMove();
     void OnButtonUp() {}
-    void OnButtonDown();
+    // `pressed` and `at` come with the press: the window under the pointer and
+    // the pointer's screen position at that moment.
+    void OnButtonDown(HWND pressed, POINT at);
 
     // Whether the next capture request will start a pick rather than take an image.
     bool WaitingForPick() const override { return startPick == 0; }
@@ -34,6 +36,7 @@ private:
     RECT pickedRect{};
     HWND pickedWindow = nullptr;
     int tracking = 0;
+    bool clicked = false; // the press decided the pick; later moves change nothing
     bool frameShown = false;
     CWizardContainerDlg* waitingWindow = nullptr;
 };

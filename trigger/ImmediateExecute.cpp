@@ -12,6 +12,6 @@ int CImmediateExecute::Begin(CWizardContainerDlg* waitingWindow, CWhatExecute*) 
 }
 
 int CImmediateExecute::AfterCapture(CWizardContainerDlg*, CWhatExecute*) {
-    PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+    RequestEnd();
     return 1;
 }

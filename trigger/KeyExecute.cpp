@@ -1,6 +1,6 @@
 #include "trigger/KeyExecute.h"
 
-#include "app/Messages.h"
+#include "trigger/SnippingNotice.h"
 #include "trigger/WaitingWindow.h"
 #include "win/HookLibrary.h"
 
@@ -14,6 +14,9 @@ void CKeyArmedExecute::ArmKeyCapture() {
         "attachKeyCapture", mainWindow, static_cast<UINT>(start.keyCode), static_cast<UINT>(start.shift),
         static_cast<UINT>(start.ctrl), static_cast<UINT>(start.alt), static_cast<UINT>(stop.keyCode),
         static_cast<UINT>(stop.shift), static_cast<UINT>(stop.ctrl), static_cast<UINT>(stop.alt));
+    const bool armsPrintScreen = start.keyCode == static_cast<int>(snipping::kPrintScreen) ||
+                                 (!stop.name.empty() && stop.keyCode == static_cast<int>(snipping::kPrintScreen));
+    snipping::TellIfWindowsTakesTheKey(mainWindow, armsPrintScreen);
 }
 
 int CKeyArmedExecute::End() {
@@ -49,6 +52,6 @@ int COnKeyExecute::Begin(CWizardContainerDlg* waitingWindow, CWhatExecute* sourc
 int COnKeyExecute::AfterCapture(CWizardContainerDlg* waitingWindow, CWhatExecute* source) {
     ShowWaitingPage(waitingWindow, source);
     if (stopAfterFirst)
-        PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+        RequestEnd();
     return 1;
 }

@@ -1,6 +1,5 @@
 #include "trigger/TimerExecute.h"
 
-#include "app/Messages.h"
 #include "trigger/WaitingWindow.h"
 
 COnTimerExecute::COnTimerExecute(SettingsStore& settings, HWND mainWindow, const KeyArming& keys,
@@ -42,7 +41,7 @@ int COnTimerExecute::AfterCapture(CWizardContainerDlg* window, CWhatExecute* sou
         page = keptPage = ShowTimerPage(source);
     // captureCount is k at the k-th capture: a limit of N takes exactly N.
     if (series.stopAfterCount && captureCount >= series.captureLimit)
-        PostMessageA(mainWindow, MSG_END_SESSION, 0, 0);
+        RequestEnd();
     else if (page)
         page->StartCountdown(mainWindow, series.interval,
                              series.stopAfterCount ? series.captureLimit - captureCount : 0);
