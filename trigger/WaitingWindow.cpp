@@ -61,6 +61,17 @@ LRESULT CALLBACK CWizardContainerDlg::RouteDialogKeys(int code, WPARAM removal, 
     return CallNextHookEx(nullptr, code, removal, message);
 }
 
+bool CWizardContainerDlg::OnCommand(WORD id, WORD code, HWND control) {
+    // The dialog manager sends Enter on a focused push button to this window,
+    // which owns the dialog manager's state, with the button's id: the
+    // button belongs to the page, so the page handles it as its click.
+    if (control && currentPage_ && IsChild(currentPage_->PageWindow().hwnd(), control)) {
+        SendMessageA(currentPage_->PageWindow().hwnd(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+        return true;
+    }
+    return win::Dialog::OnCommand(id, code, control);
+}
+
 void CWizardContainerDlg::OnCancel() {
     if (currentPage_)
         currentPage_->Cancel();

@@ -59,6 +59,8 @@ public:
 protected:
     BOOL OnInitDialog() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    // Enter on a page's focused button comes here from the dialog manager.
+    bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnOK() override {}
     // Escape anywhere in the window goes to the page.
     void OnCancel() override;

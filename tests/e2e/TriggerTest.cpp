@@ -72,6 +72,14 @@ std::string PageText(DWORD pid, int id) {
     return page ? WindowText(GetDlgItem(page, id)) : std::string();
 }
 
+HWND ProcessWindow(DWORD pid, const char* caption) {
+    HWND w = FindWindowA(nullptr, caption);
+    DWORD owner = 0;
+    if (w)
+        GetWindowThreadProcessId(w, &owner);
+    return owner == pid && IsWindowVisible(w) ? w : nullptr;
+}
+
 // The visible page of the main window holding `id`.
 HWND PageWith(HWND main, int id) {
     for (const ChildPage& page : VisibleChildDialogs(main))
@@ -122,6 +130,17 @@ public:
         return hooktest::Xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
                                  std::to_string((r.top + r.bottom) / 2) + " " + keys);
     }
+    // Input sent with SendInput from a helper process while the other
+    // program has the focus, as Windows delivers it (`hookprobe sendinput`).
+    bool SendToVictim(const std::string& events) {
+        SetForegroundWindow(victim);
+        if (!WaitFor([&] { return GetForegroundWindow() == victim; }, 3000))
+            return false;
+        DWORD code = 1;
+        hooktest::RunAndRead("\"" + hooktest::ProgramFolder() + "\\hookprobe.exe\" sendinput " + events, 10000,
+                             &code);
+        return code == 0;
+    }
     int VictimGotKey(UINT vk) {
         recorder.Pump(300);
         int n = 0;
@@ -171,23 +190,78 @@ double WriteSeconds(const std::string& path) {
 
 } // namespace
 
-TEST(KeyTrigger, FirstStartArmsPrintScreenWhichCapturesOnceInAnotherProgram) {
+// Windows 11's own use of PRINTSCREEN, switched for one test.
+class SnippingSetting {
+public:
+    explicit SnippingSetting(DWORD value) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Keyboard", kName, REG_DWORD, &value, sizeof value);
+    }
+    ~SnippingSetting() { RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Keyboard", kName); }
+
+private:
+    static constexpr const char* kName = "PrintScreenKeyForSnippingEnabled";
+};
+
+int FilesIn(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
+    int n = 0;
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found))
+        n += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+    return n;
+}
+
+TEST(KeyTrigger, FirstStartArmsPrintScreenWhoseLoneReleaseCapturesOnceInAnotherProgram) {
     TempFolder folder;
     const std::string file = folder.path() + "\\key.png";
     StoreSession("", file);
+    settings::WriteNumber("preview", 1);
+    SnippingSetting snipping(1);
     Session s;
     ASSERT_SESSION(s);
-    ASSERT_TRUE(PressButton(s.window, IDOK));
+    const DWORD pid = s.process.pid();
+    // Posted: the notice holds the click's handler until it is closed.
+    PostMessageA(s.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // Windows takes PRINTSCREEN as well: the user is told where to turn that off.
+    auto notice = WaitMessageBox(pid, "Vistrel", 5000);
+    ASSERT_TRUE(notice) << "nothing said about Windows' own use of PRINTSCREEN";
+    EXPECT_NE(notice->text.find("\"Use the Print screen key to open screen capture\""), std::string::npos)
+        << notice->text;
+    EXPECT_NE(notice->text.find("Settings > Accessibility > Keyboard"), std::string::npos) << notice->text;
+    CloseMessageBox(notice->window);
     ASSERT_TRUE(s.WaitArmed()) << "Capture with the defaults showed no waiting window";
-    EXPECT_EQ(PageText(s.process.pid(), IDC_HEADLINE), "\"PRINTSCREEN\" will capture the whole screen.");
+    EXPECT_EQ(PageText(pid, IDC_HEADLINE), "\"PRINTSCREEN\" will capture the whole screen.");
 
-    ASSERT_TRUE(s.KeysToVictim("key Print"));
-    ASSERT_TRUE(s.WaitForEnd()) << "PRINTSCREEN did not end the session";
+    // Windows sends PRINTSCREEN as a release alone. Two in one call with
+    // "Stop after first capture": one capture, previewed in front.
+    ASSERT_TRUE(s.SendToVictim("ku:44+ku:44")) << "hookprobe sendinput failed";
+    HWND result = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (result = ProcessWindow(pid, "Result")) != nullptr; }, 10000))
+        << "a lone PRINTSCREEN release took no capture";
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == result; }, 3000))
+        << "the Result dialog opened behind the program in use";
+    ASSERT_TRUE(PressButton(result, IDOK));
+    ASSERT_TRUE(s.WaitForEnd()) << "the capture did not end the session";
+    Sleep(1000);
     EXPECT_TRUE(IsPng(file)) << file;
+    EXPECT_EQ(FilesIn(folder.path()), 1) << "the second press captured after the session's last capture";
     EXPECT_EQ(s.VictimGotKey(VK_SNAPSHOT), 0) << "the other program saw PRINTSCREEN";
     EXPECT_EQ(settings::ReadNumber("keyCode"), 44u);
     EXPECT_EQ(settings::ReadNumber("stopKeyCode"), 0u) << "no stop combination: no key";
     EXPECT_EQ(settings::ReadNumber("stopKeyRadio"), 1020u);
+
+    // Told once per run; Enter on the waiting page's focused Cancel ends the session.
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    EXPECT_FALSE(WaitMessageBox(pid, "Vistrel", 1000)) << "told twice in one run";
+    HWND waiting = FindWaitingWindow(pid);
+    HWND cancel = GetDlgItem(GetWindow(waiting, GW_CHILD), IDC_WIZ_CANCEL);
+    ASSERT_NE(cancel, nullptr);
+    SendMessageA(waiting, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(cancel), TRUE);
+    ASSERT_TRUE(TypeKey(waiting, VK_RETURN)) << "the waiting window took no focus";
+    EXPECT_TRUE(s.WaitForEnd(5000)) << "Enter on the focused Cancel button did nothing";
 }
 
 TEST(KeyTrigger, CtrlPrintScreenCapturesEachPressUntilTheStopCombination) {
@@ -197,10 +271,12 @@ TEST(KeyTrigger, CtrlPrintScreenCapturesEachPressUntilTheStopCombination) {
     StoreCombination("", VK_SNAPSHOT, kDown);
     StoreCombination("stop", VK_SNAPSHOT, 0);
     settings::WriteNumber("stopKeyRadio", 1021);
+    SnippingSetting snipping(0);
     Session s;
     ASSERT_SESSION(s);
     ASSERT_TRUE(PressButton(s.window, IDOK));
     ASSERT_TRUE(s.WaitArmed());
+    EXPECT_FALSE(WaitMessageBox(s.process.pid(), "Vistrel", 1000)) << "a notice although the setting is off";
     EXPECT_EQ(PageText(s.process.pid(), IDC_HEADLINE), "\"CTRL+PRINTSCREEN\" will capture the whole screen.");
 
     ASSERT_TRUE(s.KeysToVictim("keydown ctrl key Print keyup ctrl"));
@@ -289,6 +365,11 @@ TEST(KeyEntry, BoxesNameTheKeysPressedAndKeepThemAcrossARestart) {
         hooktest::Xdotool("key shift key ctrl");
         Sleep(500);
         EXPECT_EQ(WindowText(box), "CTRL+ALT+SHIFT+F9") << "a modifier alone changed the name";
+        // Windows sends PRINTSCREEN as a release alone.
+        DWORD code = 1;
+        hooktest::RunAndRead("\"" + hooktest::ProgramFolder() + "\\hookprobe.exe\" sendinput ku:44", 10000, &code);
+        EXPECT_EQ(code, 0u) << "hookprobe sendinput failed";
+        EXPECT_TRUE(WaitFor([&] { return WindowText(box) == "PRINTSCREEN"; }, 5000)) << WindowText(box);
         ASSERT_TRUE(named("keydown shift key 1 keyup shift", "SHIFT+!")) << WindowText(box);
 
         // Stored by Capture; the session is cancelled from its waiting page.
@@ -352,6 +433,29 @@ TEST(TimerTrigger, SeriesCountsDownRestartsOnAStartPressAndStopsAtItsLimit) {
     EXPECT_LT(t3 - t2, 1.8) << "the start press did not capture at once";
     EXPECT_GE(t4 - t3, 1.8) << "the interval did not restart with the press";
     EXPECT_LE(t4 - t3, 4.0);
+}
+
+TEST(TimerTrigger, ExtraStartPressesNeverTakeMoreThanTheLimit) {
+    TempFolder folder;
+    const std::string base = folder.path() + "\\burst";
+    StoreSession(kOnTimer, base + ".png");
+    StoreCombination("", VK_SNAPSHOT, 0);
+    StoreCombination("stop", 0, 0);
+    settings::WriteNumber("seconds", 1);
+    settings::WriteNumber("numberOfCaptures", 3);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    ASSERT_TRUE(s.SendToVictim("ku:44"));
+    ASSERT_TRUE(WaitFor([&] { return Exists(base + "0002.png"); }, 10000)) << "the series took no second capture";
+    // Three presses at once during the last countdown: the first takes the
+    // third capture, the others come too late for the series.
+    ASSERT_TRUE(s.SendToVictim("ku:44+ku:44+ku:44"));
+    ASSERT_TRUE(s.WaitForEnd()) << "the series did not end at its limit";
+    Sleep(1500);
+    EXPECT_EQ(FilesIn(folder.path()), 3);
+    EXPECT_FALSE(Exists(base + "0004.png")) << "a capture past the limit";
 }
 
 TEST(TimerTrigger, OutOfRangeFieldsAreRefusedSecondsFirst) {
@@ -496,8 +600,11 @@ TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFram
     ASSERT_TRUE(PressButton(s.window, IDOK));
     ASSERT_TRUE(s.WaitArmed());
 
-    // Two picks: the first is clicked, the second cancelled by the stop combination.
-    for (int pick = 0; pick < 2; ++pick) {
+    // Three picks: clicked with the left button held 300 ms, with the right
+    // one while the pointer drifts off the button, and cancelled by the stop
+    // combination. The press decides what is taken; no half of a click, nor
+    // a context menu, reaches the picked program.
+    for (int pick = 0; pick < 3; ++pick) {
         ASSERT_TRUE(s.KeysToVictim("key Print"));
         auto controlPage = [&] {
             HWND page = GetWindow(FindWaitingWindow(s.process.pid()), GW_CHILD);
@@ -511,16 +618,21 @@ TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFram
         EXPECT_TRUE(WaitFor([&] { return BandChanges(before, TakeScreenshot(), target) > 0; }, 5000))
             << "the button was not outlined";
         s.recorder.Log().clear();
-        if (pick == 0) {
-            hooktest::Xdotool("click 1");
-            ASSERT_TRUE(WaitFor([&] { return Exists(file); }, 10000)) << "the click took no capture";
-            const POINT size = PngSize(file);
-            EXPECT_EQ(size.x, target.right - target.left);
-            EXPECT_EQ(size.y, target.bottom - target.top);
-            s.recorder.Pump(300);
+        if (pick < 2) {
+            const std::string button = pick == 0 ? "1" : "3";
+            const std::string drift = pick == 0 ? "" : " mousemove " + At(target.left - 40, target.top + 10);
+            hooktest::Xdotool("mousedown " + button + drift + " sleep 0.3 mouseup " + button);
+            const std::string taken = pick == 0 ? file : folder.path() + "\\control0002.png";
+            ASSERT_TRUE(WaitFor([&] { return Exists(taken); }, 10000)) << "the click took no capture";
+            const POINT size = PngSize(taken);
+            EXPECT_EQ(size.x, target.right - target.left) << "pick " << pick;
+            EXPECT_EQ(size.y, target.bottom - target.top) << "pick " << pick;
+            s.recorder.Pump(800);
             for (const hooktest::Posted& p : s.recorder.Log())
-                EXPECT_FALSE(p.msg == probe::kInputReport && p.wParam == WM_LBUTTONDOWN)
-                    << "the click reached the button";
+                EXPECT_FALSE(p.msg == probe::kInputReport &&
+                             (p.wParam == WM_LBUTTONDOWN || p.wParam == WM_LBUTTONUP || p.wParam == WM_RBUTTONDOWN ||
+                              p.wParam == WM_RBUTTONUP || p.wParam == WM_CONTEXTMENU))
+                    << "message " << p.wParam << " of the click reached the picked program, pick " << pick;
         } else {
             hooktest::Xdotool("key F10");
             ASSERT_TRUE(s.WaitForEnd()) << "the stop combination did not end the session during a pick";
@@ -586,14 +698,6 @@ namespace {
 std::string OutFolder(const TempFolder& temp) {
     const char* out = std::getenv("VISTREL_ANIMATED_OUT");
     return out && *out ? out : temp.path();
-}
-
-HWND ProcessWindow(DWORD pid, const char* caption) {
-    HWND w = FindWindowA(nullptr, caption);
-    DWORD owner = 0;
-    if (w)
-        GetWindowThreadProcessId(w, &owner);
-    return owner == pid && IsWindowVisible(w) ? w : nullptr;
 }
 
 // vsr.exe armed with CTRL+PRINTSCREEN to capture the whole screen into an

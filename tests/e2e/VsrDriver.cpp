@@ -168,9 +168,11 @@ std::optional<MessageBoxSeen> WaitMessageBox(DWORD pid, const std::string& capti
         [&] {
             for (HWND window : TopLevelWindows(pid)) {
                 std::string caption = WindowText(window);
+                // The main window and the waiting window are dialogs too, but
+                // they hold pages; a message box holds none.
                 if (IsMessageBoxClass(window) &&
                     caption.compare(0, captionPrefix.size(), captionPrefix) == 0 &&
-                    !GetDlgItem(window, 1001)) {
+                    !GetDlgItem(window, 1001) && !FindWindowExA(window, nullptr, "#32770", nullptr)) {
                     seen.window = window;
                     seen.caption = caption;
                     return true;
