@@ -33,6 +33,17 @@ Section "Vistrel"
   ; The shortcut's "Start in" is the output path: the program reads img\ from there.
   SetOutPath "$INSTDIR"
   File "${STAGED}/vsr.exe"
+  ; Windows keeps hook.dll loaded in other programs after its hooks are gone,
+  ; and a loaded file can be renamed but neither replaced nor deleted. The
+  ; old copy steps aside under a temporary name, the new one takes its place
+  ; at once, and the old one is deleted now or, while still in use, at the
+  ; next restart.
+  IfFileExists "$INSTDIR\hook.dll" 0 hook_free
+    GetTempFileName $0 "$INSTDIR"
+    Delete "$0"
+    Rename "$INSTDIR\hook.dll" "$0"
+    Delete /REBOOTOK "$0"
+  hook_free:
   File "${STAGED}/hook.dll"
   File "${STAGED}/README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -58,10 +69,11 @@ Section "un.Vistrel (program files, shortcut)"
   Delete "$INSTDIR\img\STEP3.GIF"
   RMDir "$INSTDIR\img"
   Delete "$INSTDIR\vsr.exe"
-  Delete "$INSTDIR\hook.dll"
+  ; Still loaded in other programs: deleted at the next restart.
+  Delete /REBOOTOK "$INSTDIR\hook.dll"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINST_KEY}"
 SectionEnd
 
