@@ -7,14 +7,72 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
+namespace {
+
+constexpr char kHookFile[] = "hook.dll";
+
+// What attachDll answers, besides 0 for hooks installed.
+constexpr int kBlockHeldByAnother = 1;
+
+void Refuse(const std::string& text) {
+    MessageBoxA(nullptr, text.c_str(), "Vistrel", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+// From here on, DLLs the program loads by name come from System32 only: a
+// DLL planted in the working folder or on PATH is never loaded. Missing
+// before Windows 8 without its update; then the default search stays.
+void LoadSystemDllsFromSystem32Only() {
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    auto set = reinterpret_cast<SetDirectories>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set)
+        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// hook.dll beside vsr.exe, by its full path: the library runs inside every
+// program of the desktop, so only our own copy may be loaded.
+std::string HookPath() {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder(path, length < sizeof path ? length : 0);
+    const size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    return folder + kHookFile;
+}
+
+} // namespace
+
 int CVtxApp::Run() {
+    LoadSystemDllsFromSystem32Only();
     InitCommonControls();
-    HMODULE hook = LoadLibraryA("hook.dll");
-    if (!hook)
-        return 0; // no window, no message: the program cannot work without its hooks
-    win::HookLibrary::SetModule(hook);
-    if (!win::HookLibrary::Call("attachDll"))
+    const std::string hookPath = HookPath();
+    HMODULE hook = LoadLibraryExA(hookPath.c_str(), nullptr, 0);
+    if (!hook) {
+        Refuse("Vistrel cannot start: its keyboard and mouse hook library could not be loaded.\n\n" + hookPath +
+               "\n" + win::SystemErrorText(GetLastError()));
         return 0;
+    }
+    win::HookLibrary::SetModule(hook);
+    using AttachDll = int(WINAPI*)();
+    auto attachDll = reinterpret_cast<AttachDll>(reinterpret_cast<void*>(win::HookLibrary::Find("attachDll")));
+    if (!attachDll) {
+        Refuse("Vistrel cannot start: " + hookPath + " has no function \"attachDll\"; it is not Vistrel's hook library.");
+        return 0;
+    }
+    const int attached = attachDll();
+    if (attached != 0) {
+        const DWORD error = GetLastError();
+        if (attached == kBlockHeldByAnother)
+            Refuse("Vistrel cannot start: another program holds the name \"VistrelHook\" that Vistrel needs for its "
+                   "keyboard and mouse hooks. Sharing it would let that program read what you type.\n\nClose "
+                   "other programs, or sign out and in again, then start Vistrel once more.");
+        else
+            Refuse("Vistrel cannot start: the shared memory of its keyboard and mouse hooks could not be made.\n\n" +
+                   win::SystemErrorText(error));
+        return 0;
+    }
 
     {
         CVtxDlg mainWindow;

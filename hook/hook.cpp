@@ -7,9 +7,11 @@
 #include <cstdint>
 
 #include "app/Messages.h"
+#include "hook/BlockSecurity.h"
 #include "hook/HookFields.h"
 #include "hook/KeyJudge.h"
 
+using vistrel::hook::BlockStatus;
 using vistrel::hook::ChooseKeyStateSource;
 using vistrel::hook::Combination;
 using vistrel::hook::FieldFromHandle;
@@ -44,10 +46,12 @@ static_assert(offsetof(SharedBlock, stop) == 32, "block layout");
 static_assert(offsetof(SharedBlock, armerProcess) == 48, "block layout");
 static_assert(sizeof(SharedBlock) == 52 && sizeof(SharedBlock) <= kBlockSize, "block layout");
 
-// Per-process state of this copy.
+// Per-process state of this copy. Every copy reads the block through
+// g_block; only vsr's copy, after attachDll, also holds the writable view.
 HINSTANCE g_module = nullptr;
 HANDLE g_mapping = nullptr;
 SharedBlock* g_block = nullptr;
+SharedBlock* g_writable = nullptr;
 HHOOK g_keyboardHook = nullptr;
 HHOOK g_mouseHook = nullptr;
 KeyJudge g_keyJudge;
@@ -70,6 +74,17 @@ Combination LoadCombination(const Combination& c) {
 
 uint32_t DownBit(SHORT state) {
     return static_cast<uint32_t>(state & kKeyDown);
+}
+
+// A target is served only when its window belongs to the process that armed
+// the hooks: whoever else wrote it there gets nothing.
+HWND ServedTarget(const SharedBlock& block, const uint32_t& field) {
+    HWND target = HandleFromField(Load(field));
+    if (!target)
+        return nullptr;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(target, &owner);
+    return owner != 0 && owner == Load(block.armerProcess) ? target : nullptr;
 }
 
 // SHIFT, CTRL and ALT as the program that reads the key sees them.
@@ -107,14 +122,14 @@ LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags) {
     const bool repeated = (word & 0x40000000u) != 0;
 
     // Key entry comes first: every key is swallowed, also Tab, Escape, Alt+F4.
-    if (HWND edit = HandleFromField(Load(block->editTarget))) {
+    if (HWND edit = ServedTarget(*block, block->editTarget)) {
         g_keyJudge.Forget(static_cast<uint32_t>(key));
         if (released)
             PostMessageA(edit, MSG_KEY_ENTERED, key, flags);
         return 1;
     }
 
-    HWND target = HandleFromField(Load(block->keyTarget));
+    HWND target = ServedTarget(*block, block->keyTarget);
     const KeyAction action =
         g_keyJudge.Judge(static_cast<uint32_t>(key), released, repeated, target != nullptr,
                          LoadCombination(block->start), LoadCombination(block->stop), CurrentModifiers(*block));
@@ -179,7 +194,7 @@ LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
     SharedBlock* block = g_block;
     if (code != HC_ACTION || !block)
         return CallNextHookEx(g_mouseHook, code, message, record);
-    HWND target = HandleFromField(Load(block->mouseTarget));
+    HWND target = ServedTarget(*block, block->mouseTarget);
     const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(record);
     const LONG button = ButtonBit(message);
     const bool up = IsButtonUp(message);
@@ -216,27 +231,43 @@ LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
     return 1;
 }
 
-bool MapBlock() {
-    g_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBlockSize, kBlockName);
+// Copies in other programs only read the block, and never make it: a block
+// that does not exist yet (or no longer) leaves the hooks passing everything on.
+void OpenBlockForReading() {
+    g_mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, kBlockName);
     if (!g_mapping)
-        return false;
-    g_block = static_cast<SharedBlock*>(MapViewOfFile(g_mapping, FILE_MAP_WRITE, 0, 0, 0));
+        return;
+    g_block = static_cast<SharedBlock*>(MapViewOfFile(g_mapping, FILE_MAP_READ, 0, 0, kBlockSize));
     if (!g_block) {
         CloseHandle(g_mapping);
         g_mapping = nullptr;
-        return false;
     }
-    return true;
 }
 
 void UnmapBlock() {
     SharedBlock* block = g_block;
     g_block = nullptr;
+    g_writable = nullptr;
     if (block)
         UnmapViewOfFile(block);
     if (g_mapping)
         CloseHandle(g_mapping);
     g_mapping = nullptr;
+}
+
+// vsr's copy: its own block, writable, in place of what DllMain opened.
+BlockStatus MakeOwnBlock() {
+    if (g_writable)
+        return BlockStatus::Made;
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+    const BlockStatus status = vistrel::hook::MakeBlock(kBlockName, kBlockSize, mapping, view);
+    if (status != BlockStatus::Made)
+        return status;
+    UnmapBlock();
+    g_mapping = mapping;
+    g_writable = g_block = static_cast<SharedBlock*>(view);
+    return status;
 }
 
 } // namespace
@@ -247,7 +278,8 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         g_module = module;
-        return MapBlock() ? TRUE : FALSE; // no block, no library
+        OpenBlockForReading();
+        break;
     case DLL_PROCESS_DETACH:
         UnmapBlock();
         break;
@@ -257,18 +289,25 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-void WINAPI attachDll() {
-    Store(g_block->mouseTarget, 0);
-    Store(g_block->editTarget, 0);
-    Store(g_block->reserved, 0);
-    Store(g_block->keyTarget, 0);
-    Store(g_block->armerProcess, GetCurrentProcessId());
+// Returns 0 when the hooks are installed; otherwise a BlockStatus, and the
+// hooks stay off.
+int WINAPI attachDll() {
+    const BlockStatus status = MakeOwnBlock();
+    if (status != BlockStatus::Made)
+        return static_cast<int>(status);
+    SharedBlock* block = g_writable;
+    Store(block->mouseTarget, 0);
+    Store(block->editTarget, 0);
+    Store(block->reserved, 0);
+    Store(block->keyTarget, 0);
+    Store(block->armerProcess, GetCurrentProcessId());
     // A second call must not leave the first pair of hooks behind, where
     // freeDll could no longer reach them.
     if (!g_keyboardHook)
         g_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, g_module, 0);
     if (!g_mouseHook)
         g_mouseHook = SetWindowsHookExA(WH_MOUSE, MouseProc, g_module, 0);
+    return 0;
 }
 
 void WINAPI freeDll() {
@@ -280,29 +319,38 @@ void WINAPI freeDll() {
     g_mouseHook = nullptr;
 }
 
+// Without attachDll's block (it refused) the exports change nothing.
 void WINAPI attachWnd(HWND wnd) {
-    Store(g_block->mouseTarget, FieldFromHandle(wnd));
-    Store(g_block->reserved, 0);
+    if (SharedBlock* block = g_writable) {
+        Store(block->mouseTarget, FieldFromHandle(wnd));
+        Store(block->reserved, 0);
+    }
 }
 
 void WINAPI detachWnd() {
-    Store(g_block->mouseTarget, 0);
+    if (SharedBlock* block = g_writable)
+        Store(block->mouseTarget, 0);
 }
 
 void WINAPI attachEdit(HWND wnd) {
-    Store(g_block->editTarget, FieldFromHandle(wnd));
-    Store(g_block->reserved, 0);
+    if (SharedBlock* block = g_writable) {
+        Store(block->editTarget, FieldFromHandle(wnd));
+        Store(block->reserved, 0);
+    }
 }
 
 void WINAPI detachEdit() {
-    Store(g_block->editTarget, 0);
+    if (SharedBlock* block = g_writable)
+        Store(block->editTarget, 0);
 }
 
 void WINAPI attachKeyCapture(HWND wnd, uint32_t startKey, uint32_t startShift, uint32_t startCtrl, uint32_t startAlt,
                       uint32_t stopKey, uint32_t stopShift, uint32_t stopCtrl, uint32_t stopAlt) {
     // The target goes in last: a hook that sees it set sees the whole
     // combination (unless an armed combination is being replaced).
-    SharedBlock* block = g_block;
+    SharedBlock* block = g_writable;
+    if (!block)
+        return;
     Store(block->start.key, startKey);
     Store(block->start.shift, startShift);
     Store(block->start.ctrl, startCtrl);
@@ -315,7 +363,8 @@ void WINAPI attachKeyCapture(HWND wnd, uint32_t startKey, uint32_t startShift, u
 }
 
 void WINAPI detachKeyCapture() {
-    Store(g_block->keyTarget, 0);
+    if (SharedBlock* block = g_writable)
+        Store(block->keyTarget, 0);
 }
 
 } // extern "C"

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "hook/BlockSecurity.h"
 #include "hook/HookFields.h"
 #include "hook/KeyJudge.h"
 
@@ -104,6 +105,32 @@ TEST(KeyJudge, ThirtyTwoBitProgramsAreJudgedByTheKeyboardsOwnState) {
     EXPECT_EQ(ChooseKeyStateSource(program64, vsr, program64), KeyStateSource::HookingThread);
     EXPECT_EQ(ChooseKeyStateSource(vsr, vsr, vsr), KeyStateSource::HookingThread);
     EXPECT_EQ(ChooseKeyStateSource(vsr, vsr, 0), KeyStateSource::HookingThread) << "no foreground window";
+}
+
+TEST(BlockSecurity, OnlyTheDescriptorWeMakeIsOurs) {
+    using vistrel::hook::BlockSecurityFacts;
+    using vistrel::hook::BlockSecurityText;
+    using vistrel::hook::IsOurBlockSecurity;
+    using vistrel::hook::NormalizedOwnerAndDacl;
+    const std::string user = "S-1-5-21-100-200-300-1001", other = "S-1-5-21-100-200-300-1002";
+    const std::string medium = "S-1-16-8192", low = "S-1-16-4096";
+    const DWORD noWriteUp = SYSTEM_MANDATORY_LABEL_NO_WRITE_UP;
+    // As Windows reports a block: owner and DACL written back, and its label.
+    auto reported = [&](const std::string& owner, const std::string& label, DWORD policy) {
+        return BlockSecurityFacts{NormalizedOwnerAndDacl(BlockSecurityText(owner, medium)), label, policy};
+    };
+    ASSERT_NE(reported(user, medium, noWriteUp).ownerAndDacl, "");
+    EXPECT_TRUE(IsOurBlockSecurity(reported(user, medium, noWriteUp), user, medium));
+    // Windows labels what a low-integrity program makes with its own level,
+    // whatever rules it copies from ours.
+    EXPECT_FALSE(IsOurBlockSecurity(reported(user, low, noWriteUp), user, medium));
+    EXPECT_FALSE(IsOurBlockSecurity(reported(user, medium, 0), user, medium)) << "writable from below";
+    EXPECT_FALSE(IsOurBlockSecurity(reported(other, medium, noWriteUp), user, medium)) << "owner";
+    const BlockSecurityFacts everyone{NormalizedOwnerAndDacl("O:" + user + "D:P(A;;0x20007;;;WD)"), medium, noWriteUp};
+    EXPECT_FALSE(IsOurBlockSecurity(everyone, user, medium)) << "everyone may write";
+    // Wine keeps no labels: our rules without one still count.
+    EXPECT_TRUE(IsOurBlockSecurity(reported(user, "", 0), user, medium));
+    EXPECT_FALSE(IsOurBlockSecurity(BlockSecurityFacts{}, user, medium));
 }
 
 } // namespace

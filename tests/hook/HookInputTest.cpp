@@ -622,6 +622,24 @@ TEST_F(HookInput, APickedPressKeepsItsReleaseFromTheProgramAfterPickingEnds) {
     }
 }
 
+TEST_F(HookInput, ATargetWrittenByAnotherProgramGetsNothing) {
+    // Another program opens the block after vsr and writes its own window as
+    // the trigger target: the hooks serve only windows of the process that
+    // armed them, so the key goes on to the program and nothing is posted.
+    ArmKeys(VK_F9, 0, 0, 0, VK_F10, 0, 0, 0);
+    char cmd[512];
+    std::snprintf(cmd, sizeof cmd, "\"%s\\hookprobe.exe\" poke 12 0x%llx", ProgramFolder().c_str(),
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(victim_)));
+    DWORD code = 0;
+    RunAndRead(cmd, 10000, &code);
+    if (code == 3)
+        GTEST_SKIP() << "the system refuses other programs a writable view: nothing to take over";
+    ASSERT_EQ(code, 0u) << cmd;
+    ASSERT_TRUE(Drive("key F9"));
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(VictimGotKey(VK_F9), 2) << "a key was swallowed for a target of another process";
+}
+
 TEST_F(HookInput, SendInputClickWhilePicking) {
     hook_->attachWnd(recorder_->Window());
     char events[128];

@@ -1,6 +1,7 @@
-// vsr.exe cannot work without its hooks: with no hook.dll beside it or on the
-// search path it ends at once, silently. With the library beside it, the same
-// copy does show a window, which shows the check below can see one.
+// vsr.exe cannot work without its hooks. It loads only the hook.dll beside
+// it; without one, or when another program holds the hooks' shared block, it
+// says so in one message box and ends without its main window. With the
+// library beside it, the same copy does show its window.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -20,11 +21,13 @@ struct Outcome {
     DWORD exitCode = STILL_ACTIVE;
     DWORD ms = 0;
     std::string firstWindow; // class and title of the first visible window it showed
+    std::string boxText;     // the text of the message box it showed, closed by the watcher
 };
 
 struct WindowSearch {
     DWORD pid;
     std::string found;
+    HWND window = nullptr;
 };
 
 BOOL CALLBACK FindVisibleWindowOf(HWND wnd, LPARAM param) {
@@ -37,19 +40,31 @@ BOOL CALLBACK FindVisibleWindowOf(HWND wnd, LPARAM param) {
     GetClassNameA(wnd, cls, sizeof cls);
     GetWindowTextA(wnd, title, sizeof title);
     search->found = std::string(cls) + " \"" + title + "\"";
+    search->window = wnd;
     return FALSE;
 }
 
-// Starts the program in its folder and watches for its windows until it ends,
-// it shows one (when `stopAtWindow`), or the time is up; then ends it if needed.
-Outcome StartAndWatch(const std::string& folder, bool stopAtWindow) {
+BOOL CALLBACK FindStaticText(HWND wnd, LPARAM param) {
+    char cls[64] = "", text[1024] = "";
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextA(wnd, text, sizeof text) > 0)
+        *reinterpret_cast<std::string*>(param) = text;
+    return TRUE;
+}
+
+// Starts the program of `folder` in `workFolder` (default: its own) and
+// watches for its windows until it ends, it shows one (when `stopAtWindow`),
+// or the time is up; then ends it if needed. A message box captioned
+// "Vistrel" is read and closed, as a user would.
+Outcome StartAndWatch(const std::string& folder, bool stopAtWindow, const std::string& workFolder = "") {
     Outcome run;
     const std::string exe = folder + "\\vsr.exe";
+    const std::string cwd = workFolder.empty() ? folder : workFolder;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
                         &pi)) {
         ADD_FAILURE() << "cannot start " << exe << ", error " << GetLastError();
         return run;
@@ -60,6 +75,10 @@ Outcome StartAndWatch(const std::string& folder, bool stopAtWindow) {
         EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
         if (run.firstWindow.empty())
             run.firstWindow = search.found;
+        if (search.found == "#32770 \"Vistrel\"" && run.boxText.empty()) {
+            EnumChildWindows(search.window, FindStaticText, reinterpret_cast<LPARAM>(&run.boxText));
+            PostMessageA(search.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
         if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) {
             run.ended = true;
             GetExitCodeProcess(pi.hProcess, &run.exitCode);
@@ -99,19 +118,36 @@ protected:
     std::string folder_;
 };
 
-TEST_F(VsrStartup, WithoutHookDllEndsAtOnceWithNoWindow) {
-    // The child's search path: its own folder, the system folders, PATH.
-    char path[8192] = "";
-    GetEnvironmentVariableA("PATH", path, sizeof path);
-    const std::string where = folder_ + ";" + path;
-    char found[MAX_PATH];
-    ASSERT_EQ(SearchPathA(where.c_str(), "hook.dll", nullptr, MAX_PATH, found, nullptr), 0u)
-        << "hook.dll is on the search path: " << found;
-
-    const Outcome run = StartAndWatch(folder_, false);
+TEST_F(VsrStartup, OnlyTheHookDllBesideItIsLoadedAndAMissingOneIsNamed) {
+    // A hook.dll planted in the working folder, none beside vsr.exe.
+    const std::string planted = folder_ + "-work";
+    CreateDirectoryA(planted.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hook.dll").c_str(), (planted + "\\hook.dll").c_str(), FALSE));
+    const Outcome run = StartAndWatch(folder_, false, planted);
+    DeleteFileA((planted + "\\hook.dll").c_str());
+    RemoveDirectoryA(planted.c_str());
     EXPECT_TRUE(run.ended) << "vsr.exe without hook.dll still ran after " << kStartTimeoutMs << " ms";
-    EXPECT_EQ(run.firstWindow, "") << "vsr.exe without hook.dll showed a window";
+    EXPECT_EQ(run.firstWindow, "#32770 \"Vistrel\"") << "not one message box but another window first";
+    EXPECT_NE(run.boxText.find(folder_ + "\\hook.dll"), std::string::npos)
+        << "the box does not name the missing file: " << run.boxText;
     EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST_F(VsrStartup, AHookBlockNameHeldByAnotherProgramIsRefusedWithAMessage) {
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hook.dll").c_str(), (folder_ + "\\hook.dll").c_str(), FALSE));
+    for (bool section : {true, false}) {
+        // The squatter makes the name first: vsr must neither join its block
+        // (and install hooks that read targets from it) nor end without a word.
+        HANDLE held = section ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, "VistrelHook")
+                              : CreateMutexA(nullptr, FALSE, "VistrelHook");
+        ASSERT_TRUE(held && GetLastError() != ERROR_ALREADY_EXISTS) << "\"VistrelHook\" is in use already";
+        const Outcome run = StartAndWatch(folder_, false);
+        CloseHandle(held);
+        EXPECT_TRUE(run.ended) << "vsr.exe ran with a block it did not make";
+        EXPECT_EQ(run.firstWindow, "#32770 \"Vistrel\"") << (section ? "section" : "mutex");
+        EXPECT_NE(run.boxText.find("another program holds the name \"VistrelHook\""), std::string::npos)
+            << run.boxText;
+    }
 }
 
 TEST_F(VsrStartup, WithHookDllBesideItShowsAWindow) {

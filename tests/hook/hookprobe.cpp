@@ -1,12 +1,15 @@
 // Helper process for the hook tests, so that hook.dll is exercised from
 // processes other than the one that installed the hooks.
 //   hookprobe peek                      prints the 100 bytes of "VistrelHook" as hex
+//   hookprobe poke OFFSET VALUE         writes a word into it as any other program
+//                                       could; exit 3 when writing is refused
 //   hookprobe victim OBSERVER X Y W H   a window that reports the input it gets
 //   hookprobe sendinput EVENT...        sends input with SendInput: kd:VK ku:VK
 //                                       mv:X,Y (screen) ld lu rd ru, sl:MS waits;
 //                                       EVENT+EVENT... goes in one SendInput call
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +33,26 @@ int Peek() {
     for (int i = 0; i < 100; ++i)
         std::printf("%02x", bytes[i]);
     std::printf("\n");
+    UnmapViewOfFile(bytes);
+    CloseHandle(mapping);
+    return 0;
+}
+
+int Poke(int argc, char** argv) {
+    if (argc < 4)
+        return 2;
+    const unsigned long offset = std::strtoul(argv[2], nullptr, 0);
+    const unsigned long value = std::strtoul(argv[3], nullptr, 0);
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, "VistrelHook");
+    auto* bytes = mapping ? static_cast<unsigned char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 100)) : nullptr;
+    if (!bytes || offset > 96) {
+        std::fprintf(stderr, "hookprobe: writing the block is refused (error %lu)\n", GetLastError());
+        if (mapping)
+            CloseHandle(mapping);
+        return 3;
+    }
+    const auto word = static_cast<uint32_t>(value);
+    std::memcpy(bytes + offset, &word, sizeof word);
     UnmapViewOfFile(bytes);
     CloseHandle(mapping);
     return 0;
@@ -175,6 +198,8 @@ int Send(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "peek") == 0)
         return Peek();
+    if (argc >= 2 && std::strcmp(argv[1], "poke") == 0)
+        return Poke(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "victim") == 0)
         return Victim(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "sendinput") == 0)
