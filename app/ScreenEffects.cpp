@@ -3,6 +3,16 @@
 #include <mmsystem.h>
 
 #include "win/Handles.h"
+#include "win/SystemLibrary.h"
+
+namespace {
+
+BOOL PlaySoundFromMemory(LPCSTR sound, UINT flags) {
+    auto* play = win::SystemFunctionAs<decltype(sndPlaySoundA)>("winmm.dll", "sndPlaySoundA");
+    return play ? play(sound, flags) : FALSE;
+}
+
+} // namespace
 
 void InvertScreenRect(const RECT& rect) {
     win::OwnedDC screen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
@@ -12,7 +22,7 @@ void InvertScreenRect(const RECT& rect) {
 
 bool PlayResourceSound(const char* name) {
     if (!name) {
-        sndPlaySoundA(nullptr, SND_MEMORY);
+        PlaySoundFromMemory(nullptr, SND_MEMORY);
         return true;
     }
     HMODULE module = GetModuleHandleA(nullptr);
@@ -25,6 +35,6 @@ bool PlayResourceSound(const char* name) {
     if (!wave)
         return false;
     // Synchronous on purpose: the flash lasts as long as the sound.
-    sndPlaySoundA(static_cast<LPCSTR>(wave), SND_MEMORY | SND_NODEFAULT);
+    PlaySoundFromMemory(static_cast<LPCSTR>(wave), SND_MEMORY | SND_NODEFAULT);
     return true;
 }

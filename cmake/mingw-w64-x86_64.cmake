@@ -27,3 +27,7 @@ find_program(VISTREL_WINE NAMES wine wine64)
 if(VISTREL_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${VISTREL_WINE})
 endif()
+
+# zlib linked in: MinGW's import library would make vsr.exe need a zlib1.dll
+# that Windows does not have (Wine happens to ship one).
+set(ZLIB_USE_STATIC_LIBS ON)
