@@ -15,6 +15,48 @@ LicenseData "${LICENSE}"
 ShowInstDetails show
 ShowUninstDetails show
 
+; hook.dll runs inside every program of whoever starts Vistrel, so only a
+; folder that only administrators may change is safe for it: one under
+; Program Files. Any other folder inherits rules that may let every user of
+; the machine replace the file.
+DirText "Vistrel installs into a folder under $PROGRAMFILES64, where only administrators can change its files."
+
+Function InstallDirIsSafe ; $0: 1 when $INSTDIR lies under Program Files
+  StrCpy $0 0
+  StrCpy $2 "$PROGRAMFILES64\"
+  StrLen $3 $2
+  StrCpy $4 "$INSTDIR" $3
+  StrCmp $4 $2 0 done ; not case-sensitive
+  ; and no ".." leads back out of it
+  StrCpy $5 0
+  next:
+    StrCpy $6 "$INSTDIR" 2 $5
+    StrCmp $6 "" safe
+    StrCmp $6 ".." done
+    IntOp $5 $5 + 1
+    Goto next
+  safe:
+  StrCpy $0 1
+  done:
+FunctionEnd
+
+Function .onVerifyInstDir
+  Call InstallDirIsSafe
+  StrCmp $0 1 +2
+    Abort
+FunctionEnd
+
+; A silent install shows no folder page: the same rule, told and refused.
+Function .onInit
+  IfSilent 0 done
+  Call InstallDirIsSafe
+  StrCmp $0 1 done
+    MessageBox MB_ICONSTOP "Vistrel installs only into a folder under $PROGRAMFILES64, where only administrators can change its files. $INSTDIR is not one." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  done:
+FunctionEnd
+
 Page license
 Page directory
 Page instfiles

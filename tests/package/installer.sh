@@ -23,6 +23,16 @@ save_settings
 wine reg add "$settings_key" /v PackageTestKept /d kept /f >"$work/reg.log" 2>&1 \
   || fail "could not write a setting"
 
+# Outside Program Files the folder's inherited rules may let any user replace
+# hook.dll: refused, nothing installed.
+elsewhere="$WINEPREFIX/drive_c/VistrelElsewhere"
+# What is on disk tells whether it was refused.
+# /D= reaches the installer whole only through cmd's command line.
+timeout -k 5 60 wine cmd /c "$(winepath -w "$setup") /S /D=C:\\VistrelElsewhere" >"$work/setup-elsewhere.log" 2>&1
+[ ! -e "$elsewhere/hook.dll" ] && [ ! -e "$elsewhere/vsr.exe" ] ||
+  { rm -rf "$elsewhere"; fail "a silent install into C:\VistrelElsewhere was not refused"; }
+rm -rf "$elsewhere"
+
 timeout -k 5 60 wine "$setup" /S >"$work/setup.log" 2>&1 || fail "silent install failed (exit $?)"
 for f in vsr.exe hook.dll README.txt uninstall.exe img/STEP1.GIF img/STEP2.GIF img/STEP3.GIF; do
   [ -f "$dir/$f" ] || fail "not installed: Program Files/Vistrel/$f"
