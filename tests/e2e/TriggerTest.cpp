@@ -54,6 +54,17 @@ void StoreCombination(const char* prefix, DWORD key, DWORD ctrl) {
     settings::WriteNumber((p.empty() ? "alt" : p + "Alt").c_str(), 0);
 }
 
+// A timer series of `count` whole-screen captures every `seconds`, started by
+// PRINTSCREEN, into numbered PNG files from `base`.
+void StoreTimerSeries(const std::string& base, DWORD seconds, DWORD count) {
+    StoreSession(kOnTimer, base + ".png");
+    StoreCombination("", VK_SNAPSHOT, 0);
+    StoreCombination("stop", 0, 0);
+    settings::WriteNumber("stopKeyRadio", 1020);
+    settings::WriteNumber("seconds", seconds);
+    settings::WriteNumber("numberOfCaptures", count);
+}
+
 // The waiting window of process `pid`, shown or hidden.
 HWND FindWaitingWindow(DWORD pid) {
     for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, "Vistrel Wizard"); w;
@@ -393,12 +404,7 @@ TEST(KeyEntry, BoxesNameTheKeysPressedAndKeepThemAcrossARestart) {
 TEST(TimerTrigger, SeriesCountsDownRestartsOnAStartPressAndStopsAtItsLimit) {
     TempFolder folder;
     const std::string base = folder.path() + "\\tick";
-    StoreSession(kOnTimer, base + ".png");
-    StoreCombination("", VK_SNAPSHOT, 0);
-    StoreCombination("stop", 0, 0);
-    settings::WriteNumber("stopKeyRadio", 1020);
-    settings::WriteNumber("seconds", 2);
-    settings::WriteNumber("numberOfCaptures", 4);
+    StoreTimerSeries(base, 2, 4);
     Session s;
     ASSERT_SESSION(s);
     ASSERT_TRUE(PressButton(s.window, IDOK));
@@ -412,7 +418,7 @@ TEST(TimerTrigger, SeriesCountsDownRestartsOnAStartPressAndStopsAtItsLimit) {
         << PageText(pid, IDC_COUNTDOWN)
         << (Exists(base + ".png") ? ", first capture stored" : ", no capture");
     ASSERT_TRUE(WaitFor([&] { return Exists(base + "0002.png"); }, 8000)) << "the countdown took no capture";
-    // Re-armed once the second capture is through (a press inside a capture is dropped).
+    // Re-armed once the second capture is through.
     ASSERT_TRUE(WaitFor(
         [&] { return PageText(pid, IDC_COUNTDOWN).find("screenshots: 2") != std::string::npos; }, 5000))
         << PageText(pid, IDC_COUNTDOWN);
@@ -438,11 +444,7 @@ TEST(TimerTrigger, SeriesCountsDownRestartsOnAStartPressAndStopsAtItsLimit) {
 TEST(TimerTrigger, ExtraStartPressesNeverTakeMoreThanTheLimit) {
     TempFolder folder;
     const std::string base = folder.path() + "\\burst";
-    StoreSession(kOnTimer, base + ".png");
-    StoreCombination("", VK_SNAPSHOT, 0);
-    StoreCombination("stop", 0, 0);
-    settings::WriteNumber("seconds", 1);
-    settings::WriteNumber("numberOfCaptures", 3);
+    StoreTimerSeries(base, 1, 3);
     Session s;
     ASSERT_SESSION(s);
     ASSERT_TRUE(PressButton(s.window, IDOK));
@@ -652,11 +654,7 @@ TEST(ControlSource, TimerSeriesSurvivesEachPickReplacingItsPage) {
     // page: the series must go on with a new one, not use the old.
     TempFolder folder;
     const std::string base = folder.path() + "\\series";
-    StoreSession(kOnTimer, base + ".png");
-    StoreCombination("", VK_SNAPSHOT, 0);
-    StoreCombination("stop", 0, 0);
-    settings::WriteNumber("seconds", 1);
-    settings::WriteNumber("numberOfCaptures", 3);
+    StoreTimerSeries(base, 1, 3);
     StoreSource(kControl);
     Session s;
     ASSERT_SESSION(s);
