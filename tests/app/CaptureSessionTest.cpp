@@ -150,6 +150,62 @@ TEST_F(SessionTest, MessagesInsideAStepNeitherReenterNorDeleteAnything) {
     session = nullptr;
 }
 
+// A series that ends itself after `limit` captures, as the key and timer triggers do.
+struct SeriesTrigger : Trigger {
+    int limit;
+    int taken = 0;
+    SeriesTrigger(SettingsStore& s, HWND w, int limit) : Trigger(s, w), limit(limit) {}
+    int AfterCapture(CWizardContainerDlg*, CWhatExecute*) override {
+        journal += "after ";
+        if (++taken == limit)
+            RequestEnd();
+        return 1;
+    }
+};
+
+// A start press while the step runs: its request is queued (and, when
+// `dispatch`, handled inside the step, as a queue drain does).
+struct PressedDuringStep : Source {
+    int presses;
+    bool dispatch;
+    PressedDuringStep(SettingsStore& s, int presses, bool dispatch) : Source(s, false), presses(presses), dispatch(dispatch) {}
+    bool Capture(BitmapHolder& bitmap, RECT& rect, CWizardContainerDlg* w) override {
+        if (presses-- > 0) {
+            PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
+            if (dispatch)
+                DispatchPendingMessages();
+        }
+        return Source::Capture(bitmap, rect, w);
+    }
+};
+
+TEST_F(SessionTest, ARequestDuringAStepRunsAfterItButNoneRunsPastTheTriggersEnd) {
+    auto run = [&](int limit, bool dispatch) {
+        journal.clear();
+        CCaptureSession s(mainWindow);
+        session = &s;
+        EXPECT_TRUE(s.Accept(std::make_unique<PressedDuringStep>(settings, 1, dispatch),
+                             std::make_unique<SeriesTrigger>(settings, mainWindow, limit),
+                             std::make_unique<Output>(settings)));
+        s.Begin(SessionOptions{0, 0, 0, 0});
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 1500) {
+            DispatchPendingMessages();
+            Sleep(10);
+        }
+        EXPECT_FALSE(s.Running());
+        session = nullptr;
+    };
+    // "Stop after first capture": the request queued ahead of the end request takes nothing.
+    run(1, false);
+    EXPECT_EQ(journal, "begin [capture-msg]capture store after source-end trigger-end finish ~source ~trigger "
+                       "~output [capture-msg][end-msg]");
+    // A series of two: the press handled inside the first step takes the second capture.
+    run(2, true);
+    EXPECT_EQ(journal, "begin [capture-msg][capture-msg]capture store after [capture-msg]capture store after "
+                       "source-end trigger-end finish ~source ~trigger ~output [end-msg]");
+}
+
 TEST_F(SessionTest, MissingOutputShowsTheBoxMissingTriggerShowsNothing) {
     CCaptureSession s(mainWindow);
     // The box is modal: answer it from a thread timer.
