@@ -490,12 +490,16 @@ TEST(Shell, StartedElsewhereReportsEachMissingPictureOnce) {
     EXPECT_TRUE(process.Close());
 }
 
-TEST(Shell, WithoutTheHookLibraryNoWindowAppears) {
+TEST(Shell, WithoutTheHookLibraryOnlyABoxNamingItAppears) {
     TempFolder alone;
     std::string copy = alone.path() + "\\vsr.exe";
     ASSERT_TRUE(CopyFileA((BinDir() + "\\vsr.exe").c_str(), copy.c_str(), FALSE));
     VsrProcess process;
     ASSERT_TRUE(process.Start(alone.path(), copy));
+    std::optional<MessageBoxSeen> box = WaitMessageBox(process.pid(), "Vistrel", 15000);
+    ASSERT_TRUE(box) << "vsr.exe without hook.dll said nothing";
+    EXPECT_NE(box->text.find(alone.path() + "\\hook.dll"), std::string::npos) << box->text;
+    CloseMessageBox(box->window);
     DWORD exitCode = 1;
     ASSERT_TRUE(process.WaitExit(15000, &exitCode)) << "vsr.exe kept running without hook.dll";
     EXPECT_EQ(exitCode, 0u);
