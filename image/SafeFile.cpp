@@ -5,6 +5,10 @@
 
 namespace vistrel {
 
+std::string TempNameFor(const std::string& filePart, int attempt) {
+    return "~vsr-" + filePart + (attempt > 1 ? "." + std::to_string(attempt) : std::string()) + ".tmp";
+}
+
 CSafeFileStream::CSafeFileStream(const std::string& target) : CStdioStream(nullptr), target_(target) {
     Attach(platform::OpenTempFileBeside(target, temp_, failure_));
 }
