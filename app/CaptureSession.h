@@ -10,13 +10,16 @@
 // request meanwhile is dropped, and an end request is carried out once the
 // step has finished. Nothing is deleted while it is in use.
 //
-// A capture the output could not store is reported in one message box per
-// session, after its step; the session goes on.
+// The first capture the output could not store is reported at once, after
+// its step; the session goes on, later losses are counted, and when the
+// session ends one box gives their number with the first and the last.
+// Any exception out of a step counts as such a loss.
 
 #include "app/Execute.h"
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -55,11 +58,18 @@ public:
     CWizardContainerDlg* waitingWindow() const { return waitingWindow_.get(); }
 
 private:
-    // Both return the report of a lost capture, if it is the session's first.
+    // Both return what to tell the user after the step: the session's first
+    // lost capture, a notice.
     std::string CaptureStep();
+    std::string TakeCapture();
     void Flash(const RECT& rect);
     std::string Store(BitmapHolder& bitmap);
     void End();
+    static std::string FailureText(const std::exception& error);
+    // Counts a lost capture; returns the text to show now (the first only).
+    std::string NoteLoss(const std::string& failure);
+    // The box for losses not yet shown, at the session's end.
+    void ReportLosses();
 
     HWND mainWindow_;
     SessionOptions options_;
@@ -72,5 +82,7 @@ private:
     bool inPointerHandler_ = false;
     bool buttonDownPending_ = false; // a click arrived inside a pointer handler
     bool captureDeferred_ = false;   // so did a capture request
-    bool failureReported_ = false;
+    int lossCount_ = 0;
+    std::string firstLoss_;
+    std::string lastLoss_;
 };

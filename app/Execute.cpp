@@ -4,6 +4,7 @@
 
 bool CToExecute::StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview) {
     lastFailure.clear();
+    lastNotice.clear();
     if (!preview)
         return Store(bitmap);
     INT_PTR answer;
