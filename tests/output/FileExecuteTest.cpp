@@ -230,6 +230,7 @@ std::vector<std::string> boxes;
 std::vector<bool> boxUp;                // per capture: whether a box was showing when it began
 std::function<void(int)> beforeCapture; // told the number of the capture to come
 bool sourceThrows = false;
+bool mainBack = false; // the main window was shown when the session ended
 
 LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == MSG_CAPTURE && session)
@@ -265,12 +266,8 @@ struct Series : CHowExecute {
     int AfterCapture(CWizardContainerDlg*, CWhatExecute*) override {
         return PostMessageA(mainWindow, captures < wanted ? MSG_CAPTURE : MSG_END_SESSION, 0, 0);
     }
-};
-
-// What the immediate trigger promises: one capture, then the end.
-struct Once : Series {
-    using Series::Series;
-    bool WaitsForEvents() const override { return false; }
+    // One capture, then the end: what the immediate trigger promises.
+    bool WaitsForEvents() const override { return wanted > 1; }
 };
 
 // An output that runs out of memory, as a long animated session may.
@@ -288,12 +285,9 @@ void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-// Runs one session into `output`, with the series trigger unless another is
-// given; false when it did not end within 30 s. Each box's text is kept
-// (nested boxes may close in any order); `mainVisible` tells whether the
-// main window was back at the end.
-bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output, SessionOptions options = {},
-         bool immediate = false, bool* mainVisible = nullptr) {
+// Runs one session of `wanted` captures into `output`; false when it did not
+// end within 30 s. Each box's text is kept (nested boxes may close in any order).
+bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output, SessionOptions options = {}) {
     captures = 0;
     boxes.clear();
     boxUp.clear();
@@ -310,26 +304,18 @@ bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output, SessionOpt
     {
         CCaptureSession running(main);
         session = &running;
-        std::unique_ptr<CHowExecute> trigger;
-        if (immediate)
-            trigger = std::make_unique<Once>(settings, main);
-        else
-            trigger = std::make_unique<Series>(settings, main);
-        running.Accept(std::make_unique<NoiseSource>(settings, 0), std::move(trigger), std::move(output));
+        running.Accept(std::make_unique<NoiseSource>(settings, 0), std::make_unique<Series>(settings, main),
+                       std::move(output));
         running.Begin(options);
         const DWORD start = GetTickCount();
         while ((running.Running() || boxes.empty()) && GetTickCount() - start < 30000) {
             DispatchPendingMessages();
             Sleep(10);
         }
-        // A last box may still come.
-        for (const DWORD settle = GetTickCount(); GetTickCount() - settle < 300; Sleep(10))
-            DispatchPendingMessages();
         ended = !running.Running();
         session = nullptr;
     }
-    if (mainVisible)
-        *mainVisible = IsWindowVisible(main) != FALSE;
+    mainBack = IsWindowVisible(main) != FALSE;
     KillTimer(nullptr, timer);
     DestroyWindow(main);
     beforeCapture = nullptr;
@@ -397,38 +383,20 @@ TEST_F(FileOutputTest, AnExceptionOutOfAStepEndsAnImmediateSessionAndIsTold) {
     for (bool inSource : {false, true}) {
         series::sourceThrows = inSource;
         series::wanted = 1;
-        bool visible = false;
-        const SessionOptions options{1, 0, 0, 0};
-        EXPECT_TRUE(
-            series::Run(settings, std::make_unique<series::OutOfMemory>(settings), options, true, &visible))
+        EXPECT_TRUE(series::Run(settings, std::make_unique<series::OutOfMemory>(settings), {1, 0, 0, 0}))
             << inSource;
-        EXPECT_TRUE(visible) << "the main window stayed hidden";
+        EXPECT_TRUE(series::mainBack) << "the main window stayed hidden";
         ASSERT_EQ(series::boxes.size(), 1u) << inSource;
         EXPECT_TRUE(Contains(series::boxes[0], "Out of memory")) << series::boxes[0];
     }
 }
 
-// Holds a file open without delete sharing, as a virus scanner does for a
-// moment after a write, for `milliseconds` or until the object goes.
-class Holder {
-public:
-    Holder(const std::string& path, DWORD milliseconds)
-        : file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)),
-          release_([this, milliseconds] {
-              if (WaitForSingleObject(done_.get(), milliseconds) == WAIT_TIMEOUT)
-                  file_.reset();
-          }) {}
-    ~Holder() {
-        SetEvent(done_.get());
-        release_.join();
-    }
-    bool ok() const { return static_cast<bool>(file_); }
-
-private:
-    win::File file_;
-    win::File done_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    std::thread release_;
-};
+// Another program's handle without delete sharing, as a virus scanner takes
+// one for a moment after a write.
+win::File Hold(const std::string& path) {
+    return win::File(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
 
 // A short hold is waited out; a long one on the first file's rename keeps
 // that capture under the entered name (a notice, no loss); a long one on a
@@ -444,15 +412,20 @@ TEST_F(FileOutputTest, AMomentaryHoldIsWaitedOutAndALongOneLeavesTheFileWhole) {
     WriteFile(name, "viewer's file");
     CPngExecute output(settings, name);
     {
-        Holder held(name, 300);
-        ASSERT_TRUE(held.ok());
+        win::File held = Hold(name);
+        ASSERT_TRUE(held);
+        std::thread release([&] {
+            Sleep(300);
+            held.reset();
+        });
         EXPECT_TRUE(output.Store(capture)) << output.LastFailure();
+        release.join();
     }
     const auto first = ReadFileBytes(name);
     ASSERT_GT(first.size(), 8u);
     EXPECT_EQ(std::string(first.begin() + 1, first.begin() + 4), "PNG");
     {
-        Holder held(name, INFINITE);
+        win::File held = Hold(name);
         EXPECT_TRUE(output.Store(capture));
     }
     EXPECT_EQ(output.LastFailure(), "");
@@ -462,7 +435,7 @@ TEST_F(FileOutputTest, AMomentaryHoldIsWaitedOutAndALongOneLeavesTheFileWhole) {
     EXPECT_GT(ReadFileBytes(dir + "\\held0001.png").size(), 8u);
     {
         CPngExecute again(settings, name);
-        Holder held(name, INFINITE);
+        win::File held = Hold(name);
         EXPECT_FALSE(again.Store(capture));
         EXPECT_EQ(again.LastFailure().rfind("Could not save " + name + ": ", 0), 0u) << again.LastFailure();
     }
