@@ -41,7 +41,9 @@ private:
 
 // "~vsr-shot.png.tmp" beside "dir/shot.png", then "~vsr-shot.png.2.tmp"...
 // for `attempt` 1, 2...: a name that says what the file is, should a crash
-// leave it behind. `filePart` is the target's name without its folder.
+// leave it behind. `filePart` is the target's name without its folder; one
+// longer than kTempNamePartMax is left out ("~vsr.tmp").
+constexpr size_t kTempNamePartMax = 100;
 std::string TempNameFor(const std::string& filePart, int attempt);
 
 // What a move that must not replace found.

@@ -432,6 +432,10 @@ TEST(SafeFile, AWriteFailingPartWayKeepsTheEarlierFileAndLeavesNoTemporary) {
     EXPECT_EQ(info.st_mode & 0777, 0666u & ~mask);
     EXPECT_EQ(FolderNames(folder), std::vector<std::string>{"shot.bmp"});
 
+    EXPECT_EQ(TempNameFor("shot.png", 1), "~vsr-shot.png.tmp");
+    EXPECT_EQ(TempNameFor("shot.png", 2), "~vsr-shot.png.2.tmp");
+    EXPECT_EQ(TempNameFor(std::string(200, 'n'), 1), "~vsr.tmp");
+
     // A numbered name is claimed only while free.
     std::string why;
     EXPECT_EQ(platform::MoveNew(path, path + ".x", why), MoveStatus::Done);
