@@ -115,29 +115,6 @@ TEST(FileNaming, AnUnwrittenFirstFileIsNotRenamedAndAFailedWriteUsesUpItsNumber)
     EXPECT_EQ(namer.StoredCount(), 4);
 }
 
-// Another copy of the program replaced the first file: it is not renamed,
-// and a name taken meanwhile makes the claim go on to the next number.
-TEST(FileNaming, AFirstFileNotOursStaysAndClaimsSkipNamesTakenMeanwhile) {
-    FakeFolder folder;
-    CFileNamer namer("shot.png");
-    folder.Store(namer, "1");
-    folder.files["shot.png"] = "other copy";
-    NamingFileOps ops = folder.Ops();
-    ops.isOwnFirst = [](const std::string&) { return false; };
-    NamingResult second = namer.Next(ops);
-    ASSERT_TRUE(second.numbered);
-    EXPECT_EQ(second.target, "shot0002.png");
-    folder.files["shot0002.png"] = "taken meanwhile";
-    folder.files["~tmp"] = "2";
-    std::string why;
-    ASSERT_TRUE(namer.Claim("~tmp", second, ops, why));
-    namer.Written(true);
-    EXPECT_EQ(second.target, "shot0003.png");
-    std::map<std::string, std::string> expected{
-        {"shot.png", "other copy"}, {"shot0002.png", "taken meanwhile"}, {"shot0003.png", "2"}};
-    EXPECT_EQ(folder.files, expected);
-}
-
 TEST(FileNaming, SlashesSeparateFoldersAndUnkeepableNamesAreRefused) {
     SplitName s = SplitFileName("C:/shots/shot.png");
     EXPECT_EQ(s.directory, "C:/shots");
