@@ -7,6 +7,8 @@
 #include "trigger/WaitingWindow.h"
 #include "win/FileError.h"
 
+#include <new>
+
 namespace {
 
 constexpr DWORD kFlashAfterSoundMilliseconds = 50;
@@ -28,6 +30,10 @@ public:
 private:
     bool& busy_;
 };
+
+void Tell(HWND owner, const std::string& text) {
+    MessageBoxA(owner, text.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+}
 
 } // namespace
 
@@ -69,7 +75,7 @@ void CCaptureSession::Begin(const SessionOptions& options) {
     if (!Running())
         return;
     options_ = options;
-    failureReported_ = false;
+    lossCount_ = 0;
     captureDeferred_ = false;
     {
         BusyScope busy(busy_);
@@ -169,6 +175,18 @@ void CCaptureSession::OnPointer(UINT message, WPARAM window, LPARAM point) {
 
 std::string CCaptureSession::CaptureStep() {
     BusyScope busy(busy_);
+    try {
+        return TakeCapture();
+    } catch (const std::exception& error) {
+        // The trigger may not have been told: one that fires once by itself
+        // would never end the session.
+        if (!trigger_->WaitsForEvents())
+            endRequested_ = true;
+        return NoteLoss(FailureText(error));
+    }
+}
+
+std::string CCaptureSession::TakeCapture() {
     BitmapHolder bitmap;
     RECT rect{};
     // No image is a normal step (a pick that only starts, a window off the
@@ -197,28 +215,63 @@ void CCaptureSession::Flash(const RECT& rect) {
 }
 
 std::string CCaptureSession::Store(BitmapHolder& bitmap) {
-    std::string failure;
+    std::string failure, notice;
     try {
         output_->StoreWithPreview(mainWindow_, bitmap, options_.preview);
         failure = output_->LastFailure();
-    } catch (const win::FileError& error) {
-        failure = error.what();
+        notice = output_->LastNotice();
+    } catch (const std::exception& error) {
+        failure = FailureText(error);
     }
-    // One report a session: a timer series on a full disk must not pile up boxes.
-    if (failure.empty() || failureReported_)
-        return {};
-    failureReported_ = true;
-    return failure;
+    std::string report = failure.empty() ? std::string() : NoteLoss(failure);
+    if (!notice.empty())
+        report = report.empty() ? notice : notice + "\n\n" + report;
+    return report;
+}
+
+std::string CCaptureSession::FailureText(const std::exception& error) {
+    if (dynamic_cast<const win::FileError*>(&error))
+        return error.what();
+    if (dynamic_cast<const std::bad_alloc*>(&error))
+        return "Could not store the capture: Out of memory.";
+    return std::string("Could not store the capture: ") + error.what();
+}
+
+std::string CCaptureSession::NoteLoss(const std::string& failure) {
+    if (lossCount_++ == 0)
+        firstLoss_ = failure;
+    lastLoss_ = failure;
+    // Only the first loss is shown at once: a timer series on a full disk
+    // must not pile up boxes. The rest are counted for the end.
+    return lossCount_ == 1 ? failure : std::string();
+}
+
+void CCaptureSession::ReportLosses() {
+    if (lossCount_ > 1) {
+        const std::string text = std::to_string(lossCount_) +
+                                 " captures of this session could not be stored.\n\nFirst: " + firstLoss_ +
+                                 "\n\nLast: " + lastLoss_;
+        Tell(mainWindow_, text);
+    }
+    lossCount_ = 0;
+    firstLoss_.clear();
+    lastLoss_.clear();
 }
 
 void CCaptureSession::End() {
     endRequested_ = false;
     captureDeferred_ = false;
+    std::string finishReport;
     {
         BusyScope busy(busy_);
         source_->End();
         trigger_->End();
-        output_->Finish(mainWindow_, options_.preview);
+        try {
+            output_->Finish(mainWindow_, options_.preview);
+        } catch (const std::exception& error) {
+            // The session still ends and the main window comes back.
+            finishReport = NoteLoss(FailureText(error));
+        }
         if (waitingWindow_) {
             ShowWindow(waitingWindow_->hwnd(), SW_HIDE);
             waitingWindow_.reset();
@@ -232,4 +285,7 @@ void CCaptureSession::End() {
     ShowWindow(mainWindow_, SW_RESTORE);
     // Allowed by the hook when a key or click of another program ended the session.
     SetForegroundWindow(mainWindow_);
+    if (!finishReport.empty())
+        Tell(mainWindow_, finishReport);
+    ReportLosses();
 }

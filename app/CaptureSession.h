@@ -11,13 +11,16 @@
 // once the step has finished. Nothing is deleted while it is in use. Once the
 // trigger has decided that the session ends, no capture request runs.
 //
-// A capture the output could not store is reported in one message box per
-// session, after its step; the session goes on.
+// The first capture the output could not store is reported at once, after
+// its step; the session goes on, later losses are counted, and when the
+// session ends one box gives their number with the first and the last.
+// Any exception out of a step counts as such a loss.
 
 #include "app/Execute.h"
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -57,8 +60,10 @@ public:
     CWizardContainerDlg* waitingWindow() const { return waitingWindow_.get(); }
 
 private:
-    // Both return the report of a lost capture, if it is the session's first.
+    // Both return what to tell the user after the step: the session's first
+    // lost capture, a notice.
     std::string CaptureStep();
+    std::string TakeCapture();
     void Flash(const RECT& rect);
     std::string Store(BitmapHolder& bitmap);
     void End();
@@ -66,6 +71,11 @@ private:
     bool TakesCaptures() const;
     // A capture request that came while busy is asked for again.
     void RepostDeferredCapture();
+    static std::string FailureText(const std::exception& error);
+    // Counts a lost capture; returns the text to show now (the first only).
+    std::string NoteLoss(const std::string& failure);
+    // The box for losses not yet shown, at the session's end.
+    void ReportLosses();
 
     HWND mainWindow_;
     SessionOptions options_;
@@ -80,5 +90,7 @@ private:
     HWND pendingPressWindow_ = nullptr;
     POINT pendingPressPoint_{};
     bool captureDeferred_ = false; // a capture request arrived while busy
-    bool failureReported_ = false;
+    int lossCount_ = 0;
+    std::string firstLoss_;
+    std::string lastLoss_;
 };

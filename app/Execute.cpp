@@ -10,6 +10,7 @@ void CHowExecute::RequestEnd() {
 
 bool CToExecute::StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview) {
     lastFailure.clear();
+    lastNotice.clear();
     if (!preview)
         return Store(bitmap);
     INT_PTR answer;

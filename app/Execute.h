@@ -76,8 +76,12 @@ public:
     // What went wrong in the last Store, in words for the user ("Could not
     // save shot0003.png: ..."); empty when nothing did.
     const std::string& LastFailure() const { return lastFailure; }
+    // Something the user should know that lost nothing (a first file kept
+    // under the entered name); empty when there is none.
+    const std::string& LastNotice() const { return lastNotice; }
 
 protected:
     SettingsStore& settings;
     std::string lastFailure;
+    std::string lastNotice;
 };

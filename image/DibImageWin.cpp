@@ -60,7 +60,10 @@ void CDibImage::ImportBitmap(HBITMAP bitmap) {
     ScreenDC dc;
     if (!GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(bm.bmHeight), info_.pixels,
                    reinterpret_cast<BITMAPINFO*>(dib_), DIB_RGB_COLORS)) {
+        // Rows nobody filled would be saved as a black picture: no image.
+        FreeDib();
         SetErrorText("GetDIBits failed");
+        return;
     }
     // GDI may rewrite the header in the block (biSizeImage, biClrUsed of 0);
     // the container's own header stays the authority.

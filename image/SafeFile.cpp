@@ -5,6 +5,12 @@
 
 namespace vistrel {
 
+std::string TempNameFor(const std::string& filePart, int attempt) {
+    // A long name would push the temporary past the system's limits.
+    const std::string shown = filePart.size() <= kTempNamePartMax ? "-" + filePart : std::string();
+    return "~vsr" + shown + (attempt > 1 ? "." + std::to_string(attempt) : std::string()) + ".tmp";
+}
+
 CSafeFileStream::CSafeFileStream(const std::string& target) : CStdioStream(nullptr), target_(target) {
     Attach(platform::OpenTempFileBeside(target, temp_, failure_));
 }

@@ -39,16 +39,33 @@ private:
     std::string failure_;
 };
 
+// "~vsr-shot.png.tmp" beside "dir/shot.png", then "~vsr-shot.png.2.tmp"...
+// for `attempt` 1, 2...: a name that says what the file is, should a crash
+// leave it behind. `filePart` is the target's name without its folder; one
+// longer than kTempNamePartMax is left out ("~vsr.tmp").
+constexpr size_t kTempNamePartMax = 100;
+std::string TempNameFor(const std::string& filePart, int attempt);
+
+// What a move that must not replace found.
+enum class MoveStatus { Done, Exists, Missing, Failed };
+
 // The platform's half (SafeFilePosix.cpp, SafeFileWin.cpp).
 namespace platform {
-// A new, empty, uniquely named file in the folder of `target`, opened for
-// reading and writing; its name in `tempName`. None with `failure` set.
+// A new, empty file named by TempNameFor in the folder of `target`, opened
+// for reading and writing; its name in `tempName`. None with `failure` set.
 FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::string& failure);
 // Makes what was written to `stream` durable before it is renamed.
 bool SyncToDisk(FILE* stream, std::string& failure);
 // Moves `from` over `to` in one step, replacing `to` if it exists.
 bool MoveOver(const std::string& from, const std::string& to, std::string& failure);
+// Moves `from` to `to` in one step only if no file is named `to`.
+MoveStatus MoveNew(const std::string& from, const std::string& to, std::string& failure);
 bool RemoveFile(const std::string& path);
+#ifdef _WIN32
+// A moment's hold by another program (access denied, sharing or lock
+// violation): the move is tried again a little later.
+bool IsTransientMoveError(unsigned long systemCode);
+#endif
 } // namespace platform
 
 } // namespace vistrel

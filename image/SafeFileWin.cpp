@@ -1,7 +1,9 @@
-// The Windows half of CSafeFileStream: GetTempFileName beside the target,
-// FlushFileBuffers, and MoveFileEx with replace and write-through.
+// The Windows half of CSafeFileStream: an exclusive temporary beside the
+// target, FlushFileBuffers, and MoveFileEx with write-through, retried while
+// a scanner or indexer holds one of the files for a moment.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
@@ -26,6 +28,25 @@ std::string SystemText(DWORD code) {
     return text;
 }
 
+// Names tried before giving up: each a stale temporary of a crash or
+// another copy's write in progress.
+constexpr int kTempAttempts = 100;
+
+// Growing waits, about a second in all: an antivirus or the search indexer
+// opens a file that was just written and lets it go soon after.
+constexpr DWORD kMoveRetryMilliseconds[] = {10, 20, 40, 80, 160, 300, 400};
+
+BOOL MoveFileRetrying(const std::string& from, const std::string& to, DWORD flags) {
+    for (DWORD wait : kMoveRetryMilliseconds) {
+        if (MoveFileExA(from.c_str(), to.c_str(), flags))
+            return TRUE;
+        if (!IsTransientMoveError(GetLastError()))
+            return FALSE;
+        Sleep(wait);
+    }
+    return MoveFileExA(from.c_str(), to.c_str(), flags);
+}
+
 } // namespace
 
 FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::string& failure) {
@@ -34,24 +55,39 @@ FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::
     char full[MAX_PATH];
     char* filePart = nullptr;
     const DWORD length = GetFullPathNameA(target.c_str(), MAX_PATH, full, &filePart);
-    if (length == 0 || length >= MAX_PATH) {
-        failure = SystemText(length ? ERROR_FILENAME_EXCED_RANGE : GetLastError());
+    if (length == 0 || length >= MAX_PATH || !filePart) {
+        failure = SystemText(length == 0 ? GetLastError()
+                             : filePart  ? ERROR_FILENAME_EXCED_RANGE
+                                         : ERROR_INVALID_NAME);
         return nullptr;
     }
-    const std::string folder = filePart ? std::string(full, filePart) : std::string(full);
-    char temp[MAX_PATH];
-    if (!GetTempFileNameA(folder.c_str(), "vst", 0, temp)) {
-        failure = SystemText(GetLastError());
-        return nullptr;
+    const std::string folder(full, filePart);
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 1; attempt <= kTempAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
+        const std::string name = folder + TempNameFor(filePart, attempt);
+        HANDLE file =
+            CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+            continue;
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDWR);
+        FILE* stream = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+        if (!stream) {
+            failure = std::strerror(errno);
+            if (fd >= 0)
+                _close(fd);
+            else
+                CloseHandle(file);
+            DeleteFileA(name.c_str());
+            return nullptr;
+        }
+        tempName = name;
+        return stream;
     }
-    FILE* stream = std::fopen(temp, "w+b");
-    if (!stream) {
-        failure = std::strerror(errno);
-        DeleteFileA(temp);
-        return nullptr;
-    }
-    tempName = temp;
-    return stream;
+    failure = SystemText(error);
+    return nullptr;
 }
 
 bool SyncToDisk(FILE* stream, std::string& failure) {
@@ -63,12 +99,29 @@ bool SyncToDisk(FILE* stream, std::string& failure) {
     return true;
 }
 
+bool IsTransientMoveError(unsigned long systemCode) {
+    return systemCode == ERROR_SHARING_VIOLATION || systemCode == ERROR_ACCESS_DENIED ||
+           systemCode == ERROR_LOCK_VIOLATION;
+}
+
 bool MoveOver(const std::string& from, const std::string& to, std::string& failure) {
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileRetrying(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         failure = SystemText(GetLastError());
         return false;
     }
     return true;
+}
+
+MoveStatus MoveNew(const std::string& from, const std::string& to, std::string& failure) {
+    if (MoveFileRetrying(from, to, MOVEFILE_WRITE_THROUGH))
+        return MoveStatus::Done;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+        return MoveStatus::Exists;
+    if (error == ERROR_FILE_NOT_FOUND)
+        return MoveStatus::Missing;
+    failure = SystemText(error);
+    return MoveStatus::Failed;
 }
 
 bool RemoveFile(const std::string& path) {

@@ -26,7 +26,7 @@ std::unique_ptr<CToExecute> CAnimatedGifDlg::CreateExecute() {
         return nullptr;
     settings.WriteNumber(IDS_DELAY, delay);
     WriteLastSelection();
-    return std::make_unique<CAnimatedGifExecute>(settings, fileName, delay);
+    return std::make_unique<CAnimatedGifExecute>(settings, TargetName(), delay);
 }
 
 CAnimatedGifExecute::CAnimatedGifExecute(SettingsStore& settings, const std::string& fileName, int delay)

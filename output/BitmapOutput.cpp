@@ -10,5 +10,5 @@ std::unique_ptr<CToExecute> CBitmapDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return std::make_unique<CBitmapExecute>(settings, fileName);
+    return std::make_unique<CBitmapExecute>(settings, TargetName());
 }

@@ -52,20 +52,23 @@ bool StoreBitmapOnClipboard(HWND owner, HBITMAP bitmap, DWORD retryMilliseconds,
             *why = reason;
         return false;
     };
-    if (!OpenClipboardPatiently(owner, retryMilliseconds)) {
-        const DWORD error = GetLastError();
-        const std::string system = error ? win::SystemErrorText(error) : std::string();
-        return fail("another program keeps it open" + (system.empty() ? std::string() : " (" + system + ")"));
-    }
-    ClipboardSession open;
-    EmptyClipboard();
-
+    // Converted before the clipboard is touched: a capture that cannot be
+    // made into a DIB leaves the user's clipboard as it was.
     Palette palette = CreateScreenPalette();
     win::GlobalMemory dib = ClipboardDibFromBitmap(bitmap, palette.get());
     if (!dib)
         return fail("the capture could not be converted");
     // Made before the DIB is handed over: once the clipboard owns it, it is not ours to read.
     win::GdiObject<HBITMAP> ddb = BitmapFromDib(dib.get(), palette.get());
+
+    if (!OpenClipboardPatiently(owner, retryMilliseconds)) {
+        const DWORD error = GetLastError();
+        const std::string system = error ? win::SystemErrorText(error) : std::string();
+        return fail("another program keeps it open" + (system.empty() ? std::string() : " (" + system + ")"));
+    }
+    ClipboardSession open;
+    if (!EmptyClipboard())
+        return fail("the clipboard could not be emptied");
 
     if (!SetClipboardData(CF_DIB, dib.get()))
         return fail("the clipboard did not take the image");

@@ -12,6 +12,6 @@ constexpr DWORD kClipboardRetryMilliseconds = 1000;
 
 // Opens the clipboard for `owner`, retrying while another program holds it
 // (up to `retryMilliseconds`). False when it stayed busy or no DIB could be
-// made, with the reason in `why`; the clipboard is then left as it was or empty.
+// made, with the reason in `why`; the clipboard is then left as it was.
 bool StoreBitmapOnClipboard(HWND owner, HBITMAP bitmap, DWORD retryMilliseconds = kClipboardRetryMilliseconds,
                             std::string* why = nullptr);

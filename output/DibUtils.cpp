@@ -82,8 +82,9 @@ win::GlobalMemory MakeDib(HBITMAP bitmap, int bits, HPALETTE palette, bool reali
             return {};
         auto* head = static_cast<BITMAPINFOHEADER*>(lock.data());
         *head = header;
-        GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(info.bmHeight), nullptr,
-                  reinterpret_cast<BITMAPINFO*>(head), DIB_RGB_COLORS);
+        if (!GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(info.bmHeight), nullptr,
+                       reinterpret_cast<BITMAPINFO*>(head), DIB_RGB_COLORS))
+            return {};
         // The query may rewrite fields; keep the layout we asked for.
         header.biSizeImage = head->biSizeImage;
         *head = header;

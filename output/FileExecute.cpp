@@ -1,48 +1,56 @@
 #include "output/FileExecute.h"
 
 #include "image/DibImage.h"
+#include "image/SafeFile.h"
 #include "output/ClipboardStore.h"
 #include "output/DibUtils.h"
 #include "win/Text.h"
+
+#include <optional>
+#include <tuple>
 
 namespace {
 
 constexpr char kNotConverted[] = "the capture could not be converted";
 
-bool IsExistsError(DWORD error) {
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
 FileOpStatus MoveWithoutReplacing(const std::string& from, const std::string& to, std::string& why) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+    switch (vistrel::platform::MoveNew(from, to, why)) {
+    case vistrel::MoveStatus::Done:
         return FileOpStatus::Done;
-    const DWORD error = GetLastError();
-    if (IsExistsError(error))
+    case vistrel::MoveStatus::Exists:
         return FileOpStatus::Exists;
-    if (error == ERROR_FILE_NOT_FOUND)
+    case vistrel::MoveStatus::Missing:
         return FileOpStatus::Missing;
-    why = win::SystemErrorText(error);
-    return FileOpStatus::Failed;
+    default:
+        return FileOpStatus::Failed;
+    }
 }
 
-FileOpStatus CreateNewFile(const std::string& path, std::string& why) {
-    win::File file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file)
-        return FileOpStatus::Done;
-    const DWORD error = GetLastError();
-    if (IsExistsError(error))
-        return FileOpStatus::Exists;
-    why = win::SystemErrorText(error);
-    return FileOpStatus::Failed;
+// The volume and index that name one file whatever it is called; none when
+// the file cannot be opened.
+std::optional<std::tuple<DWORD, DWORD, DWORD>> FileIdOf(const std::string& path) {
+    win::File file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info))
+        return std::nullopt;
+    return std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
 }
 
-const NamingFileOps kNamingOps{MoveWithoutReplacing, CreateNewFile};
+// Beside the numbered name, private to this process: another copy of the
+// program numbering the same name writes its own.
+std::string TemporaryFor(const SplitName& name, const std::string& target) {
+    const std::string folder = name.directory.empty() ? std::string() : name.directory + name.separator;
+    const std::string filePart = target.substr(folder.size());
+    return folder + vistrel::TempNameFor(std::to_string(GetCurrentProcessId()) + "-" + filePart, 1);
+}
 
 bool SaveThroughContainer(vistrel::CDibImage& image, const std::string& target, uint32_t format,
                           std::string& why) {
     if (!image.HasPixels()) {
-        why = kNotConverted;
+        why =
+            *image.LastError() ? std::string(kNotConverted) + " (" + image.LastError() + ")" : kNotConverted;
         return false;
     }
     if (image.SaveToFile(target.c_str(), format))
@@ -70,23 +78,35 @@ CFileExecute::CFileExecute(SettingsStore& settings, const std::string& fileName)
 
 bool CFileExecute::Store(BitmapHolder& bitmap) {
     lastFailure.clear();
-    NamingResult naming = namer.Next(kNamingOps);
-    std::string why = naming.reserveError;
-    bool written = false;
-    if (why.empty()) {
+    lastNotice.clear();
+    NamingFileOps ops{MoveWithoutReplacing, [this](const std::string& path) {
+                          // Unknown ids cannot tell: the rename goes ahead as it always did.
+                          const auto id = FileIdOf(path);
+                          return !firstFileId || !id || *id == *firstFileId;
+                      }};
+    NamingResult naming = namer.Next(ops);
+    std::string why;
+    bool written;
+    if (!naming.numbered) {
+        // The entered name is replaced on purpose, in one step.
         written = Write(bitmap.get(), naming.target, why);
-        if (!written && naming.reserved)
-            DeleteFileA(naming.target.c_str());
+        if (written)
+            firstFileId = FileIdOf(naming.target);
+    } else {
+        const std::string temp = TemporaryFor(namer.Name(), naming.target);
+        written = Write(bitmap.get(), temp, why);
+        if (written && !namer.Claim(temp, naming, ops, why)) {
+            written = false;
+            DeleteFileA(temp.c_str());
+        }
     }
     namer.Written(written);
+    // The capture of the failed rename stands under the entered name: no loss.
     if (!naming.renameError.empty())
-        lastFailure =
-            "Could not rename " + naming.renameFrom + " to " + naming.renameTo + ": " + naming.renameError;
-    if (!written) {
-        if (!lastFailure.empty())
-            lastFailure += "\n";
-        lastFailure += "Could not save " + naming.target + ": " + (why.empty() ? kNotConverted : why);
-    }
+        lastNotice = "Could not rename " + naming.renameFrom + " to " + naming.renameTo + ": " +
+                     naming.renameError + "\nThat capture is kept as " + naming.renameFrom + ".";
+    if (!written)
+        lastFailure = "Could not save " + naming.target + ": " + (why.empty() ? kNotConverted : why);
     return written;
 }
 

@@ -8,7 +8,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <tuple>
 
 class CClipboardExecute : public CToExecute {
 public:
@@ -38,6 +40,9 @@ protected:
 
 private:
     CFileNamer namer;
+    // The first file as written, to tell it from a file another copy of the
+    // program put under the same name since.
+    std::optional<std::tuple<DWORD, DWORD, DWORD>> firstFileId;
 };
 
 class CBitmapExecute : public CFileExecute {

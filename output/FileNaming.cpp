@@ -14,11 +14,12 @@ SplitName SplitFileName(const std::string& entered, const LeadByteTest& isLeadBy
             ++i; // the trail byte may have any value, a backslash's included
             continue;
         }
-        if (c == '\\')
+        if (c == '\\' || c == '/')
             lastSlash = i;
     }
     if (lastSlash != std::string::npos) {
         s.directory = entered.substr(0, lastSlash);
+        s.separator = entered[lastSlash];
         s.baseName = entered.substr(lastSlash + 1);
     }
 
@@ -36,11 +37,33 @@ std::string NumberedName(const SplitName& name, long long k) {
     std::snprintf(digits, sizeof digits, "%04lld", k);
     std::string result;
     if (!name.directory.empty())
-        result = name.directory + "\\";
+        result = name.directory + name.separator;
     result += name.baseName;
     result += digits;
     result += name.extension;
     return result;
+}
+
+std::string FileNameProblem(const std::string& entered, const LeadByteTest& isLeadByte) {
+    const SplitName name = SplitFileName(entered, isLeadByte);
+    const std::string filePart = name.baseName + name.extension;
+    if (filePart.empty())
+        return "\"" + entered + "\" names a folder. Please enter a file name.";
+    if (filePart.back() == '.' || filePart.back() == ' ')
+        return "A file name cannot end with a dot or a space: \"" + filePart + "\".";
+    // The device is named by the part before the first dot, spaces trimmed.
+    std::string stem = filePart.substr(0, filePart.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    std::string upper;
+    for (char c : stem)
+        upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    const bool numberedDevice = upper.size() == 4 &&
+                                (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+                                upper[3] >= '1' && upper[3] <= '9';
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || numberedDevice)
+        return "\"" + filePart + "\" names a device, not a file. Please choose another name.";
+    return {};
 }
 
 namespace {
@@ -57,6 +80,9 @@ CFileNamer::CFileNamer(const std::string& entered, const LeadByteTest& isLeadByt
 NamingResult CFileNamer::Next(const NamingFileOps& ops) {
     NamingResult r;
     r.target = name_.fileName;
+    claimed_ = false;
+    if (storedCount_ == 1 && firstWritten_ && ops.isOwnFirst && !ops.isOwnFirst(name_.fileName))
+        firstWritten_ = false; // replaced by another copy: not ours to rename
     if (storedCount_ == 1 && firstWritten_) {
         for (long long k = nextNumber_; k < nextNumber_ + kMaxNamesSkipped; ++k) {
             const std::string numbered = NumberedName(name_, k);
@@ -77,25 +103,34 @@ NamingResult CFileNamer::Next(const NamingFileOps& ops) {
     if (storedCount_ >= 1) {
         if (storedCount_ == 1 && !firstWritten_)
             nextNumber_ = 2; // the first capture keeps its number, as lost
-        r.reserveError = "no free numbered name";
-        for (long long k = nextNumber_; k < nextNumber_ + kMaxNamesSkipped; ++k) {
-            r.target = NumberedName(name_, k);
-            std::string why;
-            const FileOpStatus status = ops.createNew(r.target, why);
-            if (status == FileOpStatus::Exists)
-                continue;
-            // The number is used up whatever happens to this capture.
-            nextNumber_ = k + 1;
-            r.reserved = status == FileOpStatus::Done;
-            r.reserveError = r.reserved ? std::string() : why.empty() ? "the file could not be created" : why;
-            break;
-        }
+        r.numbered = true;
+        r.target = NumberedName(name_, nextNumber_);
     }
     ++storedCount_;
     return r;
 }
 
+bool CFileNamer::Claim(const std::string& temp, NamingResult& result, const NamingFileOps& ops,
+                       std::string& why) {
+    why = "no free numbered name";
+    for (long long k = nextNumber_; k < nextNumber_ + kMaxNamesSkipped; ++k) {
+        result.target = NumberedName(name_, k);
+        const FileOpStatus status = ops.moveNew(temp, result.target, why);
+        if (status == FileOpStatus::Exists)
+            continue;
+        // The number is used up whatever happens to this capture.
+        nextNumber_ = k + 1;
+        claimed_ = true;
+        if (status == FileOpStatus::Missing)
+            why = "the finished file disappeared before it could be named";
+        return status == FileOpStatus::Done;
+    }
+    return false;
+}
+
 void CFileNamer::Written(bool written) {
     if (storedCount_ == 1)
         firstWritten_ = written;
+    else if (!written && !claimed_)
+        ++nextNumber_;
 }

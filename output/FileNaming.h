@@ -17,14 +17,21 @@ using LeadByteTest = std::function<bool(unsigned char)>;
 
 struct SplitName {
     std::string fileName;  // the path exactly as entered
-    std::string directory; // everything before the last backslash, without it
+    std::string directory; // everything before the last separator, without it
     std::string extension; // from the last dot of the file part on, dot included
     std::string baseName;  // the file part without its extension
+    char separator = '\\'; // the separator found, '\\' or '/'
 };
 
-// Splits an entered path. The backslash search steps over double-byte
-// characters so a trail byte is never taken for a separator.
+// Splits an entered path; '/' separates folders as '\' does. The search
+// steps over double-byte characters so a trail byte is never a separator.
 SplitName SplitFileName(const std::string& entered, const LeadByteTest& isLeadByte = {});
+
+// Why the system could not keep a file under this name, in words for the
+// user; empty when it can. Refused: no file part, a file part ending in a dot
+// or a space (Windows drops them, and the extension with them), and device
+// names such as CON, NUL or COM1, with or without an extension.
+std::string FileNameProblem(const std::string& entered, const LeadByteTest& isLeadByte = {});
 
 // "dir\base0007.ext": at least four digits, more when the number needs them.
 std::string NumberedName(const SplitName& name, long long k);
@@ -32,36 +39,44 @@ std::string NumberedName(const SplitName& name, long long k);
 // What a file operation of the naming step found.
 enum class FileOpStatus { Done, Exists, Missing, Failed };
 
-// The platform's operations for numbered names. Each creates its target only
-// if no file of that name exists, in one step, so nothing can slip in between
-// a check and the write; on Failed, `why` holds the system's reason.
+// The platform's operations for numbered names.
 struct NamingFileOps {
+    // Moves `from` to `to` in one step only if no file is named `to`, so
+    // nothing can slip in between a check and the move; on Failed, `why`
+    // holds the system's reason.
     std::function<FileOpStatus(const std::string& from, const std::string& to, std::string& why)> moveNew;
-    std::function<FileOpStatus(const std::string& path, std::string& why)> createNew;
+    // Whether `path` is still the file the session wrote as its first
+    // capture (another copy of the program may have replaced it); none: yes.
+    std::function<bool(const std::string& path)> isOwnFirst;
 };
 
 struct NamingResult {
-    std::string target;       // where this capture is to be written
-    bool reserved = false;    // target was made empty for this capture: remove it if the write fails
-    std::string reserveError; // no numbered name could be made: nothing is to be written
-    std::string renameError;  // the first file could not be renamed (the capture is still written)
-    std::string renameFrom;   // the two names of the failed rename, for the report
+    std::string target;      // the entered name, or the numbered name meant for this capture
+    bool numbered = false;   // written to a temporary first, then Claim takes the name
+    std::string renameError; // the first file could not be renamed: it stays under the entered name
+    std::string renameFrom;  // the two names of the failed rename, for the report
     std::string renameTo;
 };
 
 // The naming step of one store: renames the session's first file when the
 // second capture arrives, advances the count (before the write, whatever its
-// outcome) and says where to write. Numbered names go to the lowest free
-// number above the last one used, so they stay dense when nothing is in the
-// way and step over files the session did not write.
+// outcome) and says where to write. A numbered capture is written complete
+// to a temporary and then moved to the lowest free number above the last one
+// used, so numbers stay dense when nothing is in the way, step over files the
+// session did not write, and no empty file ever stands for a capture.
 class CFileNamer {
 public:
     CFileNamer(const std::string& entered, const LeadByteTest& isLeadByte = {});
 
     NamingResult Next(const NamingFileOps& ops);
+    // Moves the finished temporary of a numbered capture to its name, the
+    // next free number from `result.target` on, and puts that name into
+    // `result.target`. False with `why` when no name could be taken; the
+    // temporary then stays, for the caller to remove.
+    bool Claim(const std::string& temp, NamingResult& result, const NamingFileOps& ops, std::string& why);
     // Whether the capture named by the last Next was written: a first file
     // that was never written is not renamed (an older file of that name is
-    // not the session's own).
+    // not the session's own), and a failed numbered capture uses up its number.
     void Written(bool written);
 
     const SplitName& Name() const { return name_; }
@@ -72,4 +87,5 @@ private:
     int storedCount_ = 0;
     long long nextNumber_ = 1;
     bool firstWritten_ = false;
+    bool claimed_ = false;
 };

@@ -1,5 +1,6 @@
 #include "output/FilePage.h"
 
+#include "output/FileNaming.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
 
@@ -12,6 +13,19 @@ namespace {
 
 // Long enough for the longest path the system accepts.
 const size_t kPathBuffer = 32768;
+
+std::string CurrentFolder() {
+    std::vector<char> folder(kPathBuffer, '\0');
+    const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(folder.size()), folder.data());
+    return length && length < folder.size() ? std::string(folder.data(), length) : std::string();
+}
+
+// Taken before anything can change the current folder.
+const std::string startFolder = CurrentFolder();
+
+bool IsLeadByte(unsigned char c) {
+    return IsDBCSLeadByte(c) != FALSE;
+}
 
 } // namespace
 
@@ -32,6 +46,21 @@ bool CFileSelectDlg::OnCommand(WORD id, WORD code, HWND control) {
 
 void CFileSelectDlg::Exchange(win::DataExchange& exchange) {
     exchange.Text(IDC_FILE_NAME, fileName);
+    // Refused before a session starts rather than losing its captures.
+    if (exchange.saving() && !exchange.failed() && !fileName.empty()) {
+        const std::string problem = FileNameProblem(fileName, IsLeadByte);
+        if (!problem.empty())
+            exchange.Refuse(IDC_FILE_NAME, problem);
+    }
+}
+
+std::string CFileSelectDlg::TargetName() const {
+    const bool absolute = !fileName.empty() && (fileName[0] == '\\' || fileName[0] == '/' ||
+                                                (fileName.size() > 1 && fileName[1] == ':'));
+    if (absolute || startFolder.empty())
+        return fileName;
+    const char last = startFolder.back();
+    return startFolder + (last == '\\' || last == '/' ? "" : "\\") + fileName;
 }
 
 bool CFileSelectDlg::WriteFileValues() {
@@ -57,7 +86,9 @@ void CFileSelectDlg::Browse() {
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = static_cast<DWORD>(path.size());
     dialog.lpstrDefExt = extension_;
-    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    // The working folder stays where the program started: relative names
+    // keep meaning what they meant.
+    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameA(&dialog))
         return;
     fileName = path.data();

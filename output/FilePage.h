@@ -22,6 +22,9 @@ protected:
     bool WriteFileValues();
     // Opens the Save As dialog; a confirmed name replaces the file name.
     void Browse();
+    // The file name for the executor: a relative name is taken against the
+    // folder the program started in, whatever the current folder is now.
+    std::string TargetName() const;
 
     std::string fileName;
 

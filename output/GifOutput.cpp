@@ -10,5 +10,5 @@ std::unique_ptr<CToExecute> CGifDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return std::make_unique<CGifExecute>(settings, fileName);
+    return std::make_unique<CGifExecute>(settings, TargetName());
 }

@@ -10,5 +10,5 @@ std::unique_ptr<CToExecute> CJpgDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return std::make_unique<CJpgExecute>(settings, fileName);
+    return std::make_unique<CJpgExecute>(settings, TargetName());
 }

@@ -10,5 +10,5 @@ std::unique_ptr<CToExecute> CPngDlg::CreateExecute() {
     if (!WriteFileValues())
         return nullptr;
     WriteLastSelection();
-    return std::make_unique<CPngExecute>(settings, fileName);
+    return std::make_unique<CPngExecute>(settings, TargetName());
 }

@@ -29,11 +29,12 @@ public:
     // A group of radio buttons starting at `firstId` (it carries WS_GROUP):
     // the index of the checked one, -1 when none is.
     void Radio(int firstId, int& value);
+    // Refuses the value of field `id`: shows `prompt` and puts the focus back.
+    void Refuse(int id, const std::string& prompt);
 
 private:
     HWND Control(int id) const { return GetDlgItem(dialog_, id); }
     void IntImpl(int id, int& value, bool checked, unsigned min, unsigned max);
-    void Refuse(int id, const std::string& prompt);
 
     HWND dialog_;
     bool saving_;

@@ -433,6 +433,16 @@ TEST(Shell, BrowsedAndLongFileNamesSurviveARestart) {
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(saveAs->window); }, 10000)) << "Save As did not close";
         EXPECT_EQ(WindowText(GetDlgItem(page, IDC_FILE_NAME)), picked);
 
+        // A device name is refused at the field before anything starts.
+        SetDlgItemTextA(page, IDC_FILE_NAME, (folder.path() + "/nul.png").c_str());
+        PostMessageA(app.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        auto refused = WaitMessageBox(app.process.pid(), "Vistrel", 10000);
+        ASSERT_TRUE(refused) << "no box for a device name";
+        EXPECT_EQ(refused->text, "\"nul.png\" names a device, not a file. Please choose another name.");
+        CloseMessageBox(refused->window);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(refused->window); }, 5000));
+        EXPECT_FALSE(settings::ReadText("fileName")) << "a refused name must stop the capture";
+
         // Typed: a name of 300 characters, stored whole on Capture.
         SetDlgItemTextA(page, IDC_FILE_NAME, longName.c_str());
         ASSERT_TRUE(PressButton(app.window, IDOK));

@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "TestImages.h"
 #include "image/DibImage.h"
+#include "image/SafeFile.h"
 
 using namespace vistrel;
 using namespace vistrel::test;
@@ -373,4 +380,68 @@ TEST(DibImage, ContainerEmptiedByAFailedImportHasNoImageAndWritesNoBmp) {
     EXPECT_FALSE(image.Encode(&stream, FormatBmp));
     EXPECT_STREQ(image.LastError(), "BMP: no image to write");
     EXPECT_TRUE(stream.Data().empty()) << "a header without pixels was written";
+}
+
+namespace {
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+} // namespace
+
+// A write cut short by the file size limit, as a full disk would cut it.
+TEST(SafeFile, AWriteFailingPartWayKeepsTheEarlierFileAndLeavesNoTemporary) {
+    char pattern[] = "/tmp/vistrel-fsize-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    const std::string folder = pattern, path = folder + "/shot.bmp";
+    WriteWholeFile(path, {'o', 'l', 'd'});
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CDibImage image;
+        FillImage(image, 200, 200, 24, Pattern::Gradient, 1);
+        _exit(image.SaveToFile(path.c_str(), FormatBmp)              ? 1
+              : std::strcmp(image.LastError(), std::strerror(EFBIG)) ? 2
+                                                                     : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "status " << status << " (1: saved, 2: other reason)";
+    EXPECT_EQ(ReadFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(FolderNames(folder), std::vector<std::string>{"shot.bmp"}) << "a temporary was left";
+
+    // A complete write replaces it, with the mode any new file gets.
+    CDibImage image;
+    FillImage(image, 5, 5, 24, Pattern::Gradient, 1);
+    const mode_t mask = umask(022);
+    umask(mask);
+    ASSERT_TRUE(image.SaveToFile(path.c_str(), FormatBmp));
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u & ~mask);
+    EXPECT_EQ(FolderNames(folder), std::vector<std::string>{"shot.bmp"});
+
+    EXPECT_EQ(TempNameFor("shot.png", 1), "~vsr-shot.png.tmp");
+    EXPECT_EQ(TempNameFor("shot.png", 2), "~vsr-shot.png.2.tmp");
+    EXPECT_EQ(TempNameFor(std::string(200, 'n'), 1), "~vsr.tmp");
+
+    // A numbered name is claimed only while free.
+    std::string why;
+    EXPECT_EQ(platform::MoveNew(path, path + ".x", why), MoveStatus::Done);
+    EXPECT_EQ(platform::MoveNew(path + ".x", path + ".x", why), MoveStatus::Exists);
+    EXPECT_EQ(platform::MoveNew(path, path + ".y", why), MoveStatus::Missing);
+    for (const std::string& name : FolderNames(folder))
+        std::remove((folder + "/" + name).c_str());
+    rmdir(folder.c_str());
 }

@@ -3,11 +3,13 @@
 
 #include "output/ClipboardStore.h"
 #include "output/DibUtils.h"
+#include "tests/common/ImportPatch.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -62,6 +64,18 @@ private:
     std::thread thread_;
     std::atomic<bool> ready_{false}, opened_{false};
 };
+
+void ExpectOnlyText(HWND owner, const char* expected) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+    HGLOBAL text = GetClipboardData(CF_TEXT);
+    EXPECT_TRUE(text) << "the clipboard was emptied";
+    if (text) {
+        EXPECT_STREQ(static_cast<const char*>(GlobalLock(text)), expected);
+        GlobalUnlock(text);
+    }
+    CloseClipboard();
+}
 
 TEST(ClipboardStore, PutsDibBitmapAndPaletteInThatOrder) {
     HWND owner = MakeOwner();
@@ -119,13 +133,26 @@ TEST(ClipboardStore, GivesUpOnABusyClipboardAndLeavesItUnchanged) {
         EXPECT_GE(waited, 350u) << "did not retry";
         EXPECT_LT(waited, 1400u);
     }
-    ASSERT_TRUE(OpenClipboard(owner));
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
-    HGLOBAL text = GetClipboardData(CF_TEXT);
-    ASSERT_TRUE(text);
-    EXPECT_STREQ(static_cast<const char*>(GlobalLock(text)), "before");
-    GlobalUnlock(text);
-    CloseClipboard();
+    ExpectOnlyText(owner, "before");
+    DestroyWindow(owner);
+}
+
+int WINAPI FailingGetDIBits(HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) {
+    return 0;
+}
+
+TEST(ClipboardStore, ACaptureThatCannotBeConvertedLeavesTheClipboardAsItWas) {
+    HWND owner = MakeOwner();
+    PutText(owner, "kept");
+    auto capture = MakeRedCapture(3, 3);
+    {
+        ImportPatch patch("gdi32.dll", "GetDIBits", reinterpret_cast<const void*>(&FailingGetDIBits));
+        ASSERT_TRUE(patch.ok());
+        std::string why;
+        EXPECT_FALSE(StoreBitmapOnClipboard(owner, capture.get(), 100, &why));
+        EXPECT_EQ(why, "the capture could not be converted");
+    }
+    ExpectOnlyText(owner, "kept");
     DestroyWindow(owner);
 }
 

@@ -2,6 +2,7 @@
 
 #include "output/DibUtils.h"
 #include "tests/common/Files.h"
+#include "tests/common/ImportPatch.h"
 
 #include <gtest/gtest.h>
 
@@ -193,35 +194,16 @@ int WINAPI GetDIBitsLeavingColourCount(HDC dc, HBITMAP bitmap, UINT start, UINT 
     return result;
 }
 
-// This program's import slot holding `address`: the conversions linked into it call through it.
-ULONG_PTR* ImportSlot(ULONG_PTR address) {
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* nt =
-        reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); d->Name; ++d)
-        for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
-            if (t->u1.Function == address)
-                return reinterpret_cast<ULONG_PTR*>(&t->u1.Function);
-    return nullptr;
-}
-
-void SetSlot(ULONG_PTR* slot, ULONG_PTR value) {
-    DWORD old;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, old, &old);
-}
-
 TEST(DibFromBitmap, AColourCountLeftByGdiDoesNotMoveThePixels) {
-    const auto real = reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleA("gdi32.dll"), "GetDIBits"));
-    ULONG_PTR* slot = ImportSlot(real);
-    ASSERT_TRUE(slot) << "GetDIBits not found among the program's imports";
-    realGetDIBits = reinterpret_cast<GetDIBitsFunction>(real);
-    SetSlot(slot, reinterpret_cast<ULONG_PTR>(&GetDIBitsLeavingColourCount));
-    auto bitmap = MakeCapture(5, 4);
-    win::GlobalMemory dib = DibFromBitmap(bitmap.get(), 24, nullptr);
-    SetSlot(slot, real);
+    win::GlobalMemory dib;
+    {
+        ImportPatch patch("gdi32.dll", "GetDIBits",
+                          reinterpret_cast<const void*>(&GetDIBitsLeavingColourCount));
+        ASSERT_TRUE(patch.ok()) << "GetDIBits not found among the program's imports";
+        realGetDIBits = patch.real<GetDIBitsFunction>();
+        auto bitmap = MakeCapture(5, 4);
+        dib = DibFromBitmap(bitmap.get(), 24, nullptr);
+    }
     ASSERT_TRUE(dib);
     const std::string path = TempPath("vistrel-clrused.bmp");
     ASSERT_EQ(WriteDibFile(dib.get(), path.c_str()), kWriteDibOk);

@@ -1,19 +1,25 @@
 // The file outputs' stores: numbered names beside files of earlier
-// sessions, the formats on disk, and writes that fail on a full drive.
+// sessions and of another copy, the formats on disk, writes that fail on a
+// full drive or a held file, and how a session tells its lost captures.
 
 #include "app/CaptureSession.h"
 #include "app/Messages.h"
 #include "capture/ScreenGrab.h"
 #include "output/FileExecute.h"
+#include "image/SafeFile.h"
 #include "settings/SettingsStore.h"
 #include "tests/common/Files.h"
+#include "tests/common/ImportPatch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -213,13 +219,18 @@ BitmapHolder MakeNoise(int width, int height) {
     return bitmap;
 }
 
-// Sessions of two captures, as a timer series makes them, with every box
+// Sessions of a few captures, as a timer series makes them, with every box
 // they show read and closed.
 namespace series {
 
 CCaptureSession* session = nullptr;
 int captures = 0;
+int wanted = 2;
 std::vector<std::string> boxes;
+std::vector<bool> boxUp;                // per capture: whether a box was showing when it began
+std::function<void(int)> beforeCapture; // told the number of the capture to come
+bool sourceThrows = false;
+bool mainBack = false; // the main window was shown when the session ended
 
 LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == MSG_CAPTURE && session)
@@ -235,6 +246,11 @@ struct NoiseSource : CWhatExecute {
     using CWhatExecute::CWhatExecute;
     bool Capture(BitmapHolder& bitmap, RECT& rect, CWizardContainerDlg*) override {
         ++captures;
+        boxUp.push_back(FindWindowA("#32770", "Vistrel") != nullptr);
+        if (sourceThrows)
+            throw std::bad_alloc();
+        if (beforeCapture)
+            beforeCapture(captures);
         bitmap = MakeNoise(512, 512);
         rect = RECT{0, 0, 4, 4};
         return true;
@@ -242,34 +258,45 @@ struct NoiseSource : CWhatExecute {
     void Describe(std::string& text) override { text = "noise"; }
 };
 
-struct TwoTimes : CHowExecute {
+struct Series : CHowExecute {
     using CHowExecute::CHowExecute;
     int Begin(CWizardContainerDlg*, CWhatExecute*) override {
         return PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
     }
     int AfterCapture(CWizardContainerDlg*, CWhatExecute*) override {
-        return PostMessageA(mainWindow, captures < 2 ? MSG_CAPTURE : MSG_END_SESSION, 0, 0);
+        return PostMessageA(mainWindow, captures < wanted ? MSG_CAPTURE : MSG_END_SESSION, 0, 0);
     }
+    // One capture, then the end: what the immediate trigger promises.
+    bool WaitsForEvents() const override { return wanted > 1; }
+};
+
+// An output that runs out of memory, as a long animated session may.
+struct OutOfMemory : CToExecute {
+    using CToExecute::CToExecute;
+    bool Store(BitmapHolder&) override { throw std::bad_alloc(); }
 };
 
 void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
     if (HWND box = FindWindowA("#32770", "Vistrel")) {
-        char text[512] = {};
+        char text[2048] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
         boxes.push_back(text);
         SendMessageA(box, WM_COMMAND, IDOK, 0);
     }
 }
 
-// Runs one session into `output`; false when it did not end within 30 s.
-bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output) {
+// Runs one session of `wanted` captures into `output`; false when it did not
+// end within 30 s. Each box's text is kept (nested boxes may close in any order).
+bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output, SessionOptions options = {}) {
     captures = 0;
     boxes.clear();
+    boxUp.clear();
     WNDCLASSA c{};
     c.lpfnWndProc = MainProc;
     c.hInstance = GetModuleHandleA(nullptr);
     c.lpszClassName = "SeriesMain";
     RegisterClassA(&c);
+    // Made hidden, as "hide" leaves it (hiding takes seconds under Wine).
     HWND main =
         CreateWindowExA(0, c.lpszClassName, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, c.hInstance, nullptr);
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseBoxes);
@@ -277,9 +304,9 @@ bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output) {
     {
         CCaptureSession running(main);
         session = &running;
-        running.Accept(std::make_unique<NoiseSource>(settings, 0), std::make_unique<TwoTimes>(settings, main),
+        running.Accept(std::make_unique<NoiseSource>(settings, 0), std::make_unique<Series>(settings, main),
                        std::move(output));
-        running.Begin(SessionOptions{});
+        running.Begin(options);
         const DWORD start = GetTickCount();
         while ((running.Running() || boxes.empty()) && GetTickCount() - start < 30000) {
             DispatchPendingMessages();
@@ -288,12 +315,155 @@ bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output) {
         ended = !running.Running();
         session = nullptr;
     }
+    mainBack = IsWindowVisible(main) != FALSE;
     KillTimer(nullptr, timer);
     DestroyWindow(main);
+    beforeCapture = nullptr;
+    sourceThrows = false;
+    wanted = 2;
     return ended;
 }
 
 } // namespace series
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The session's box that starts with `start`; empty when there is none.
+std::string BoxStartingWith(const std::string& start) {
+    for (const std::string& box : series::boxes)
+        if (box.rfind(start, 0) == 0)
+            return box;
+    return {};
+}
+
+int WINAPI FailingGetDIBits(HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT) {
+    return 0;
+}
+
+// Two captures into a folder that is not there, then one whose pixels GDI
+// will not give: the first loss is told at once, the other two are counted
+// and told once the session has ended. No file stands for a lost capture.
+TEST_F(FileOutputTest, EveryLostCaptureIsCountedAndToldOnce) {
+    const std::string name = dir + "\\later\\shot.png";
+    std::unique_ptr<ImportPatch> patch;
+    series::wanted = 3;
+    series::beforeCapture = [&](int k) {
+        if (k == 3) {
+            CreateDirectoryA((dir + "\\later").c_str(), nullptr);
+            patch = std::make_unique<ImportPatch>("gdi32.dll", "GetDIBits",
+                                                  reinterpret_cast<const void*>(&FailingGetDIBits));
+        }
+    };
+    EXPECT_TRUE(series::Run(settings, std::make_unique<CPngExecute>(settings, name)));
+    const bool patched = patch && patch->ok();
+    patch.reset();
+    EXPECT_TRUE(patched) << "GetDIBits not found among the program's imports";
+    EXPECT_EQ(series::captures, 3);
+    ASSERT_EQ(series::boxes.size(), 2u);
+    EXPECT_EQ(series::boxUp, (std::vector<bool>{false, true, true})) << "the first loss was not told at once";
+    EXPECT_NE(BoxStartingWith("Could not save " + name + ": "), "") << series::boxes[0];
+    const std::string summary = BoxStartingWith("3 captures of this session could not be stored");
+    ASSERT_NE(summary, "") << series::boxes[0] << "\n" << series::boxes[1];
+    EXPECT_TRUE(Contains(summary, "First: Could not save " + name + ": ")) << summary;
+    EXPECT_TRUE(Contains(summary, "Last: Could not save " + dir +
+                                      "\\later\\shot0003.png: the capture could "
+                                      "not be converted (GetDIBits failed)"))
+        << summary;
+    EXPECT_EQ(FolderEntries(dir + "\\later"), std::vector<std::string>{})
+        << "a file stands for a lost capture";
+    RemoveDirectoryA((dir + "\\later").c_str());
+}
+
+// Out of memory in an immediate session with the main window hidden: the
+// session ends, the window comes back and a box says what happened, whether
+// the output or the source ran out (the source: the trigger was never told).
+TEST_F(FileOutputTest, AnExceptionOutOfAStepEndsAnImmediateSessionAndIsTold) {
+    for (bool inSource : {false, true}) {
+        series::sourceThrows = inSource;
+        series::wanted = 1;
+        EXPECT_TRUE(series::Run(settings, std::make_unique<series::OutOfMemory>(settings), {1, 0, 0, 0}))
+            << inSource;
+        EXPECT_TRUE(series::mainBack) << "the main window stayed hidden";
+        ASSERT_EQ(series::boxes.size(), 1u) << inSource;
+        EXPECT_TRUE(Contains(series::boxes[0], "Out of memory")) << series::boxes[0];
+    }
+}
+
+// Another program's handle without delete sharing, as a virus scanner takes
+// one for a moment after a write.
+win::File Hold(const std::string& path) {
+    return win::File(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// A short hold is waited out; a long one on the first file's rename keeps
+// that capture under the entered name (a notice, no loss); a long one on a
+// write loses the capture, told, and the file held stays whole.
+TEST_F(FileOutputTest, AMomentaryHoldIsWaitedOutAndALongOneLeavesTheFileWhole) {
+    for (unsigned long code : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION})
+        EXPECT_TRUE(vistrel::platform::IsTransientMoveError(code)) << code;
+    for (unsigned long code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_DISK_FULL})
+        EXPECT_FALSE(vistrel::platform::IsTransientMoveError(code)) << code;
+
+    const std::string name = dir + "\\held.png";
+    BitmapHolder capture = MakeCapture(RGB(10, 20, 30));
+    WriteFile(name, "viewer's file");
+    CPngExecute output(settings, name);
+    {
+        win::File held = Hold(name);
+        ASSERT_TRUE(held);
+        std::thread release([&] {
+            Sleep(300);
+            held.reset();
+        });
+        EXPECT_TRUE(output.Store(capture)) << output.LastFailure();
+        release.join();
+    }
+    const auto first = ReadFileBytes(name);
+    ASSERT_GT(first.size(), 8u);
+    EXPECT_EQ(std::string(first.begin() + 1, first.begin() + 4), "PNG");
+    {
+        win::File held = Hold(name);
+        EXPECT_TRUE(output.Store(capture));
+    }
+    EXPECT_EQ(output.LastFailure(), "");
+    EXPECT_NE(output.LastNotice().find("That capture is kept as " + name + "."), std::string::npos)
+        << output.LastNotice();
+    EXPECT_EQ(ReadFileBytes(name), first);
+    EXPECT_GT(ReadFileBytes(dir + "\\held0001.png").size(), 8u);
+    {
+        CPngExecute again(settings, name);
+        win::File held = Hold(name);
+        EXPECT_FALSE(again.Store(capture));
+        EXPECT_EQ(again.LastFailure().rfind("Could not save " + name + ": ", 0), 0u) << again.LastFailure();
+    }
+    EXPECT_EQ(ReadFileBytes(name), first);
+    EXPECT_EQ(FolderEntries(dir).size(), 2u) << "a temporary was left";
+}
+
+// Two copies of the program writing the same entered name: the second
+// replaces the plain name in one step, and the first's rename leaves the
+// second's file alone.
+TEST_F(FileOutputTest, TwoCopiesOnOneNameNeverTakeEachOthersFiles) {
+    const std::string name = dir + "\\twin.png";
+    CPngExecute first(settings, name), second(settings, name);
+    BitmapHolder a1 = MakeCapture(RGB(255, 0, 0)), b1 = MakeCapture(RGB(0, 0, 255));
+    BitmapHolder a2 = MakeCapture(RGB(0, 255, 0)), b2 = MakeCapture(RGB(255, 255, 0));
+    ASSERT_TRUE(first.Store(a1));
+    ASSERT_TRUE(second.Store(b1));
+    const auto b1Bytes = ReadFileBytes(name);
+    ASSERT_TRUE(first.Store(a2));
+    EXPECT_EQ(first.LastNotice(), "");
+    EXPECT_EQ(ReadFileBytes(name), b1Bytes) << "the first copy renamed the second's file";
+    const auto a2Bytes = ReadFileBytes(dir + "\\twin0002.png");
+    ASSERT_TRUE(second.Store(b2));
+    EXPECT_EQ(ReadFileBytes(dir + "\\twin0001.png"), b1Bytes);
+    EXPECT_EQ(ReadFileBytes(dir + "\\twin0002.png"), a2Bytes);
+    EXPECT_GT(ReadFileBytes(dir + "\\twin0003.png").size(), 8u);
+    EXPECT_EQ(FolderEntries(dir).size(), 3u);
+}
 
 // A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a
 // drive and names a folder on it in VISTREL_FULL_DISK.
@@ -309,8 +479,9 @@ TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
         EXPECT_TRUE(series::Run(settings, MakeFileOutput(kind, settings, name)))
             << name << ": session not ended";
         EXPECT_EQ(series::captures, 2) << name << ": the session did not go on";
-        ASSERT_EQ(series::boxes.size(), 1u) << name << ": one box a session";
-        EXPECT_EQ(series::boxes[0].rfind("Could not save " + name + ": ", 0), 0u) << series::boxes[0];
+        ASSERT_EQ(series::boxes.size(), 2u) << name << ": the first loss, then the count";
+        EXPECT_NE(BoxStartingWith("Could not save " + name + ": "), "") << name;
+        EXPECT_NE(BoxStartingWith("2 captures of this session could not be stored"), "") << name;
         EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier capture")) << name << " changed";
         EXPECT_EQ(FolderEntries(full), std::vector<std::string>{names[kind]}) << "a temporary file was left";
         DeleteFileA(name.c_str());

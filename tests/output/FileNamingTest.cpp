@@ -7,11 +7,10 @@
 
 namespace {
 
-// A folder of files by name with the platform's create-new semantics: a
-// move or a creation fails when its target exists.
+// A folder of files by name with the platform's move-if-free semantics.
 struct FakeFolder {
     std::map<std::string, std::string> files;
-    std::string unwritable; // a name whose creation fails as on a full disk
+    std::string unwritable; // a name whose write fails as on a full disk
 
     NamingFileOps Ops() {
         NamingFileOps ops;
@@ -24,24 +23,21 @@ struct FakeFolder {
             files.erase(from);
             return FileOpStatus::Done;
         };
-        ops.createNew = [this](const std::string& path, std::string& why) {
-            if (files.count(path))
-                return FileOpStatus::Exists;
-            if (path == unwritable) {
-                why = "There is not enough space on the disk.";
-                return FileOpStatus::Failed;
-            }
-            files[path] = "";
-            return FileOpStatus::Done;
-        };
         return ops;
     }
-    // One store of a session: the naming step, then the write.
+    // One store of a session: the naming step, the write (to a temporary
+    // for a numbered name), then the claim of the name.
     NamingResult Store(CFileNamer& namer, const std::string& content) {
         NamingResult r = namer.Next(Ops());
-        if (r.reserveError.empty())
+        bool written = r.target != unwritable;
+        if (written && !r.numbered) {
             files[r.target] = content;
-        namer.Written(r.reserveError.empty());
+        } else if (written) {
+            files["~tmp"] = content;
+            std::string why;
+            written = namer.Claim("~tmp", r, Ops(), why);
+        }
+        namer.Written(written);
         return r;
     }
 };
@@ -101,26 +97,37 @@ TEST(FileNaming, SecondCaptureRenamesTheFirstAndNumbersAll) {
     EXPECT_EQ(folder.files, expected);
 }
 
-TEST(FileNaming, AnUnwrittenFirstFileIsNotRenamedAndAFailedReservationSaysWhy) {
+TEST(FileNaming, AnUnwrittenFirstFileIsNotRenamedAndAFailedWriteUsesUpItsNumber) {
     FakeFolder folder;
     folder.files["shot.png"] = "older session"; // the first capture's write failed over it
     folder.unwritable = "shot0003.png";
     CFileNamer namer("shot.png");
     NamingResult first = namer.Next(folder.Ops());
     EXPECT_EQ(first.target, "shot.png");
-    EXPECT_FALSE(first.reserved) << "the entered name is replaced on purpose, never reserved";
+    EXPECT_FALSE(first.numbered) << "the entered name is replaced on purpose, in one step";
     namer.Written(false);
-    NamingResult second = folder.Store(namer, "2");
-    EXPECT_EQ(second.target, "shot0002.png");
-    NamingResult third = folder.Store(namer, "3");
-    EXPECT_EQ(third.target, "shot0003.png");
-    EXPECT_FALSE(third.reserved);
-    EXPECT_EQ(third.reserveError, "There is not enough space on the disk.");
+    EXPECT_EQ(folder.Store(namer, "2").target, "shot0002.png");
+    EXPECT_EQ(folder.Store(namer, "3").target, "shot0003.png");
     EXPECT_EQ(folder.Store(namer, "4").target, "shot0004.png") << "a failed number stays used up";
     std::map<std::string, std::string> expected{
         {"shot.png", "older session"}, {"shot0002.png", "2"}, {"shot0004.png", "4"}};
-    EXPECT_EQ(folder.files, expected);
+    EXPECT_EQ(folder.files, expected) << "an empty file or a temporary was left";
     EXPECT_EQ(namer.StoredCount(), 4);
+}
+
+TEST(FileNaming, SlashesSeparateFoldersAndUnkeepableNamesAreRefused) {
+    SplitName s = SplitFileName("C:/shots/shot.png");
+    EXPECT_EQ(s.directory, "C:/shots");
+    EXPECT_EQ(s.baseName, "shot");
+    EXPECT_EQ(Numbered("C:/shots/shot.png", 2), "C:/shots/shot0002.png");
+    EXPECT_EQ(Numbered("C:\\a/b\\shot", 1), "C:\\a/b\\shot0001");
+    for (const char* fine : {"shot.png", "C:/x/con.d/shot", "CONSOLE.png", "COM0", "my nul.png", "C:\\a.\\b"})
+        EXPECT_EQ(FileNameProblem(fine), "") << fine;
+    EXPECT_NE(FileNameProblem("shot.").find("cannot end with a dot or a space"), std::string::npos);
+    EXPECT_NE(FileNameProblem("C:/x/shot.png ").find("cannot end with a dot or a space"), std::string::npos);
+    for (const char* device : {"NUL", "nul.png", "C:\\shots\\Con", "COM1.bmp", "lpt9", "aux .gif", "D:/prn"})
+        EXPECT_NE(FileNameProblem(device).find("names a device"), std::string::npos) << device;
+    EXPECT_NE(FileNameProblem("C:/shots/").find("names a folder"), std::string::npos);
 }
 
 } // namespace
