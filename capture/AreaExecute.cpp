@@ -134,8 +134,11 @@ int CAreaExecute::Begin(CWizardContainerDlg* window) {
 bool CAreaExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg*) {
     if (!frame)
         return false;
-    // Neither the frame nor the waiting window hides: the hole is exactly the grab.
+    // The frame stays (its hole is exactly the grab); the waiting window,
+    // which opens over the first-start area, moves out of the hole.
     const RECT hole = frame->Hole();
+    if (waitingWindow)
+        waitingWindow->ClearForGrab(hole);
     page.ShowArea(hole.left, hole.top, hole.right - hole.left, hole.bottom - hole.top);
     capturedRect = hole;
     return GrabScreenRect(hole, bitmap, captureMouse != 0);
