@@ -130,7 +130,8 @@ void CControlExecute::OnButtonDown() {
 void CControlExecute::InvertFrame(HDC display) {
     // The frame never paints over the waiting window.
     if (frameSkips)
-        ExcludeClipRect(display, frameSkipped.left, frameSkipped.top, frameSkipped.right, frameSkipped.bottom);
+        ExcludeClipRect(display, frameSkipped.left, frameSkipped.top, frameSkipped.right,
+                        frameSkipped.bottom);
     win::GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(0, 0, 0)));
     HGDIOBJ previous = SelectObject(display, brush.get());
     for (const RECT& strip : frameStrips)

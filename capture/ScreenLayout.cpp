@@ -44,7 +44,10 @@ bool OutlineStrips(const RECT& rect, const RECT& monitor, RECT strips[4]) {
 }
 
 AreaLimits AreaLimitsOn(const RECT& screen) {
-    return AreaLimits{screen.left,  static_cast<int>(screen.right) - 1,    screen.top,
-                      static_cast<int>(screen.bottom) - 1, static_cast<int>(screen.right - screen.left),
+    return AreaLimits{screen.left,
+                      static_cast<int>(screen.right) - 1,
+                      screen.top,
+                      static_cast<int>(screen.bottom) - 1,
+                      static_cast<int>(screen.right - screen.left),
                       static_cast<int>(screen.bottom - screen.top)};
 }

@@ -98,7 +98,8 @@ void ExpectLaidOutForTheScreensDpi(HWND main) {
     GetClientRect(main, &client);
     const char* expected = std::getenv("VISTREL_EXPECT_DPI");
     if (expected && *expected) {
-        EXPECT_EQ(dpi, std::atoi(expected)) << "the screen's DPI was not set (main window " << client.right << " pixels wide)";
+        EXPECT_EQ(dpi, std::atoi(expected))
+            << "the screen's DPI was not set (main window " << client.right << " pixels wide)";
     }
     const double pixelsPerUnitAt96 = client.right / 341.0 * 96 / dpi;
     EXPECT_GT(pixelsPerUnitAt96, 1.5) << client.right << " pixels wide at " << dpi << " DPI";

@@ -236,8 +236,8 @@ TEST(Dialog, TopLevelWindowTakesThePlaceProposedForANewScale) {
                  reinterpret_cast<LPARAM>(&proposed));
     RECT now{};
     GetWindowRect(dialog.hwnd(), &now);
-    EXPECT_TRUE(EqualRect(&now, &proposed)) << now.left << "," << now.top << " " << now.right - now.left << "x"
-                                            << now.bottom - now.top;
+    EXPECT_TRUE(EqualRect(&now, &proposed))
+        << now.left << "," << now.top << " " << now.right - now.left << "x" << now.bottom - now.top;
 }
 
 TEST(Handles, OwnersReleaseOnceAndHandOver) {
