@@ -4,6 +4,7 @@
 #include "capture/ControlExecute.h"
 #include "capture/ScreenGrab.h"
 #include "capture/ScreenSources.h"
+#include "tests/capture/Pixels.h"
 #include "settings/SettingsStore.h"
 #include "trigger/ImmediateExecute.h"
 #include "trigger/WaitingWindow.h"
@@ -18,22 +19,6 @@ SIZE BitmapSize(const BitmapHolder& bitmap) {
     BITMAP info{};
     GetObjectA(bitmap.get(), sizeof info, &info);
     return SIZE{info.bmWidth, info.bmHeight};
-}
-
-// The pixels of a bitmap, top-down.
-std::vector<COLORREF> Colours(const BitmapHolder& bitmap) {
-    const SIZE size = BitmapSize(bitmap);
-    std::vector<COLORREF> pixels(static_cast<size_t>(size.cx) * size.cy);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = size.cx;
-    header.bmiHeader.biHeight = -size.cy;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap.get(), 0, size.cy, pixels.data(), &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return pixels;
 }
 
 void Pump(DWORD milliseconds) {
@@ -173,7 +158,7 @@ TEST_F(SourcesTest, ControlPickShowsItsPromptAndLeavesNoStripsAfterTheWaitingWin
     ASSERT_TRUE(GrabScreenRect(band, before, false));
     source.End();
     ASSERT_TRUE(GrabScreenRect(band, after, false));
-    const std::vector<COLORREF> a = Colours(before), b = Colours(after);
+    const std::vector<DWORD> a = Read(before.get()).data, b = Read(after.get()).data;
     int underWaiting = 0, erased = 0;
     for (int y = 0; y < 100; ++y) {
         underWaiting += a[y * 8 + 2] != b[y * 8 + 2]; // x = w.right - 1
