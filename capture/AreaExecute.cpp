@@ -103,6 +103,11 @@ bool CSelectAreaDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& res
         result = 0;
         return true;
     }
+    case 0x02E0: // WM_DPICHANGED
+        // The hole is the area the user framed, in screen pixels: it keeps
+        // its size on a monitor of another scale.
+        result = 0;
+        return true;
     case WM_MOVING:
         if (fixedPosition == 1) {
             auto* proposed = reinterpret_cast<RECT*>(lParam);

@@ -151,15 +151,16 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             DisableTransitions(hwnd_);
         return OnInitDialog();
     }
-    if (message == kDpiChanged)
-        FollowDpiChange(hwnd_, lParam);
     if (message == WM_COMMAND) {
         bool handled = OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return handled ? TRUE : FALSE;
     }
     INT_PTR result = 0;
-    if (!OnMessage(message, wParam, lParam, result))
+    if (!OnMessage(message, wParam, lParam, result)) {
+        if (message == kDpiChanged)
+            FollowDpiChange(hwnd_, lParam);
         return FALSE;
+    }
     if (ReturnsResultDirectly(message))
         return result;
     SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
