@@ -6,10 +6,27 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <string>
 
 namespace {
+
+// COM for the OLE picture loader, on this (the user-interface) thread for the
+// whole run; Windows does not initialise it for us.
+class OleScope {
+public:
+    OleScope() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleScope() {
+        if (initialised_)
+            OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
+
+private:
+    bool initialised_;
+};
 
 constexpr char kHookFile[] = "hook.dll";
 
@@ -47,6 +64,7 @@ std::string HookPath() {
 int CVtxApp::Run() {
     LoadSystemDllsFromSystem32Only();
     InitCommonControls();
+    OleScope ole;
     const std::string hookPath = HookPath();
     HMODULE hook = LoadLibraryExA(hookPath.c_str(), nullptr, 0);
     if (!hook) {

@@ -103,6 +103,11 @@ bool CSelectAreaDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& res
         result = 0;
         return true;
     }
+    case 0x02E0: // WM_DPICHANGED
+        // The hole is the area the user framed, in screen pixels: it keeps
+        // its size on a monitor of another scale.
+        result = 0;
+        return true;
     case WM_MOVING:
         if (fixedPosition == 1) {
             auto* proposed = reinterpret_cast<RECT*>(lParam);
@@ -134,8 +139,11 @@ int CAreaExecute::Begin(CWizardContainerDlg* window) {
 bool CAreaExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg*) {
     if (!frame)
         return false;
-    // Neither the frame nor the waiting window hides: the hole is exactly the grab.
+    // The frame stays (its hole is exactly the grab); the waiting window,
+    // which opens over the first-start area, moves out of the hole.
     const RECT hole = frame->Hole();
+    if (waitingWindow)
+        waitingWindow->ClearForGrab(hole);
     page.ShowArea(hole.left, hole.top, hole.right - hole.left, hole.bottom - hole.top);
     capturedRect = hole;
     return GrabScreenRect(hole, bitmap, captureMouse != 0);

@@ -1,5 +1,6 @@
 #include "capture/AreaSource.h"
 
+#include "capture/ScreenLayout.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
 
@@ -37,15 +38,15 @@ void CAreaDlg::UpdateEnabling() {
 }
 
 void CAreaDlg::Exchange(win::DataExchange& exchange) {
-    unsigned screenWidth = static_cast<unsigned>(GetSystemMetrics(SM_CXSCREEN));
-    unsigned screenHeight = static_cast<unsigned>(GetSystemMetrics(SM_CYSCREEN));
+    // Any monitor: positions left of or above the primary one are negative.
+    const AreaLimits limits = AreaLimitsOn(VirtualScreen());
     exchange.Check(IDC_FIXED_POSITION, area.fixedPosition);
     exchange.Check(IDC_FIXED_DIMENSIONS, area.fixedDimensions);
     // Every field is checked, enabled or not: the frame opens at these values either way.
-    exchange.Int(IDC_WIDTH, area.width, 1, screenWidth);
-    exchange.Int(IDC_X_POSITION, area.xPosition, 0, screenWidth - 1);
-    exchange.Int(IDC_Y_POSITION, area.yPosition, 0, screenHeight - 1);
-    exchange.Int(IDC_HEIGHT, area.height, 1, screenHeight);
+    exchange.SignedInt(IDC_WIDTH, area.width, 1, limits.maxWidth);
+    exchange.SignedInt(IDC_X_POSITION, area.xPosition, limits.minX, limits.maxX);
+    exchange.SignedInt(IDC_Y_POSITION, area.yPosition, limits.minY, limits.maxY);
+    exchange.SignedInt(IDC_HEIGHT, area.height, 1, limits.maxHeight);
 }
 
 std::unique_ptr<CWhatExecute> CAreaDlg::CreateExecute(int captureMouse) {

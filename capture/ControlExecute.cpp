@@ -2,12 +2,26 @@
 
 #include "app/Messages.h"
 #include "capture/ScreenGrab.h"
+#include "capture/ScreenLayout.h"
 #include "trigger/WaitingWindow.h"
+#include "win/Compositor.h"
 #include "win/Handles.h"
 #include "win/HookLibrary.h"
 
 namespace {
-constexpr int kFrameWidth = 2;
+
+bool Showing(CWizardContainerDlg* waitingWindow) {
+    return waitingWindow && waitingWindow->hwnd() && IsWindowVisible(waitingWindow->hwnd());
+}
+
+// The immediate trigger hid the waiting window before the pick began; the
+// prompt must show all the same, unless the user hid the window.
+void ShowPrompt(CWizardContainerDlg* waitingWindow) {
+    if (waitingWindow->hwnd() && !waitingWindow->hidden() && !IsWindowVisible(waitingWindow->hwnd()))
+        SetWindowPos(waitingWindow->hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
 } // namespace
 
 CControlExecute::CControlExecute(SettingsStore& settings, int captureMouse, HWND mainWindow, int scroll)
@@ -26,6 +40,7 @@ bool CControlExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardC
             auto page = std::make_unique<CControlWizardDlg>();
             if (page->Create(waitingWindow->hwnd()))
                 waitingWindow->ShowPage(std::move(page));
+            ShowPrompt(waitingWindow);
         }
         win::HookLibrary::Call("attachWnd", mainWindow);
         return false;
@@ -33,6 +48,10 @@ bool CControlExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardC
     End();
     startPick = 1;
     capturedRect = pickedRect;
+    // The waiting window may lie over the control (a click with no move, a
+    // window that came up under it): it moves away before the grab.
+    if (waitingWindow)
+        waitingWindow->ClearForGrab(pickedRect);
     // The pointer is never part of a control's image.
     const bool grabbed = GrabScreenRect(pickedRect, bitmap, false);
     // The next pick starts with nothing outlined, so its first move draws a
@@ -52,9 +71,21 @@ void CControlExecute::End() {
 
 void CControlExecute::ToggleFrame() {
     win::OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
-    if (display)
-        InvertFrame(display.get(), pickedRect);
+    // Only a frame actually drawn (or erased) changes what is on the screen.
+    if (!display || (!frameShown && !PlanFrame()))
+        return;
+    InvertFrame(display.get());
     frameShown = !frameShown;
+}
+
+bool CControlExecute::PlanFrame() {
+    // Clipped to the picked window's monitor, which may lie left of or above the primary.
+    if (!OutlineStrips(pickedRect, MonitorOf(pickedRect), frameStrips))
+        return false;
+    frameSkips = Showing(waitingWindow) && !waitingWindow->hidden();
+    if (frameSkips)
+        GetWindowRect(waitingWindow->hwnd(), &frameSkipped);
+    return true;
 }
 
 void CControlExecute::OnPointerMove() {
@@ -73,9 +104,7 @@ void CControlExecute::OnPointerMove() {
     if (frameShown)
         ToggleFrame();
     pickedWindow = under;
-    pickedRect = RECT{};
-    if (under)
-        GetWindowRect(under, &pickedRect);
+    pickedRect = under ? win::VisibleFrame(under) : RECT{};
     // Dispatches messages: another move meanwhile is ignored through `tracking`.
     if (waitingWindow)
         waitingWindow->MoveAwayFrom(pickedRect);
@@ -100,33 +129,20 @@ void CControlExecute::OnButtonDown(HWND pressed, POINT at) {
         pickedWindow = under;
         pickedRect = RECT{};
         if (under)
-            GetWindowRect(under, &pickedRect);
+            pickedRect = win::VisibleFrame(under);
     }
     PostMessageA(mainWindow, MSG_CAPTURE, 0, 0);
 }
 
-void CControlExecute::InvertFrame(HDC display, const RECT& rect) {
-    if (IsRectEmpty(&rect))
-        return;
-    if (waitingWindow && waitingWindow->hwnd() && !waitingWindow->hidden()) {
-        RECT waiting{};
-        GetWindowRect(waitingWindow->hwnd(), &waiting);
-        ExcludeClipRect(display, waiting.left, waiting.top, waiting.right, waiting.bottom);
-    }
-    const int width = GetDeviceCaps(display, HORZRES);
-    const int height = GetDeviceCaps(display, VERTRES);
+void CControlExecute::InvertFrame(HDC display) {
+    // The frame never paints over the waiting window.
+    if (frameSkips)
+        ExcludeClipRect(display, frameSkipped.left, frameSkipped.top, frameSkipped.right,
+                        frameSkipped.bottom);
     win::GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(0, 0, 0)));
     HGDIOBJ previous = SelectObject(display, brush.get());
-    const int l = rect.left - kFrameWidth < 0 ? 0 : rect.left - kFrameWidth;
-    const int t = rect.top - kFrameWidth < 0 ? 0 : rect.top - kFrameWidth;
-    const int r = rect.right + kFrameWidth > width ? width - kFrameWidth : rect.right;
-    const int b = rect.bottom + kFrameWidth > height ? height - kFrameWidth : rect.bottom;
-    // The strips meet twice in the top-left 2x2 square (which keeps its
-    // colour) and leave the bottom-right one alone.
-    PatBlt(display, l, t, r - l, kFrameWidth, DSTINVERT);
-    PatBlt(display, l, t, kFrameWidth, b - t, DSTINVERT);
-    PatBlt(display, r, t, kFrameWidth, b - t, DSTINVERT);
-    PatBlt(display, l, b, r - l, kFrameWidth, DSTINVERT);
+    for (const RECT& strip : frameStrips)
+        PatBlt(display, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top, DSTINVERT);
     SelectObject(display, previous);
     SelectClipRgn(display, nullptr);
 }

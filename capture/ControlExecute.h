@@ -26,9 +26,11 @@ public:
     bool WaitingForPick() const override { return startPick == 0; }
 
 private:
-    // Draws or erases (the same call twice) the outline just outside `rect`.
-    void InvertFrame(HDC display, const RECT& rect);
+    // Draws the outline of `pickedRect`, or erases the one drawn: the same
+    // strips inverted again, with the same part left out.
     void ToggleFrame();
+    bool PlanFrame();
+    void InvertFrame(HDC display);
 
     HWND mainWindow;
     int scroll;
@@ -38,5 +40,10 @@ private:
     int tracking = 0;
     bool clicked = false; // the press decided the pick; later moves change nothing
     bool frameShown = false;
+    // The outline on the screen: its strips and the waiting window's place,
+    // which the strips skip.
+    RECT frameStrips[4]{};
+    RECT frameSkipped{};
+    bool frameSkips = false;
     CWizardContainerDlg* waitingWindow = nullptr;
 };

@@ -1,22 +1,26 @@
 #include "capture/ScreenGrab.h"
 
-#include <algorithm>
+#include "capture/ScreenLayout.h"
 
 namespace {
 
-// Draws the current pointer into `dc`, whose origin is at `origin` on the screen.
+// Draws the pointer shown on the screen into `dc`, whose origin is at
+// `origin` on the screen: the cursor the system shows (not this thread's),
+// at its own size and hot spot; nothing while the pointer is hidden.
 void DrawPointer(HDC dc, POINT origin) {
-    POINT position;
-    HCURSOR cursor = GetCursor();
-    if (!cursor || !GetCursorPos(&position))
+    CURSORINFO shown{};
+    shown.cbSize = sizeof shown;
+    if (!GetCursorInfo(&shown) || !(shown.flags & CURSOR_SHOWING) || !shown.hCursor)
         return;
     ICONINFO info{};
-    if (!GetIconInfo(cursor, &info))
+    if (!GetIconInfo(shown.hCursor, &info))
         return;
     // GetIconInfo hands us copies of both masks; they are ours to delete.
     win::GdiObject<HBITMAP> mask(info.hbmMask), colour(info.hbmColor);
-    DrawIcon(dc, position.x - static_cast<int>(info.xHotspot) - origin.x,
-             position.y - static_cast<int>(info.yHotspot) - origin.y, cursor);
+    // Width and height 0 without DI_DEFAULTSIZE: the cursor's own size.
+    DrawIconEx(dc, shown.ptScreenPos.x - static_cast<int>(info.xHotspot) - origin.x,
+               shown.ptScreenPos.y - static_cast<int>(info.yHotspot) - origin.y, shown.hCursor, 0, 0, 0,
+               nullptr, DI_NORMAL);
 }
 
 } // namespace
@@ -33,26 +37,21 @@ bool GrabScreenRect(const RECT& rect, win::GdiObject<HBITMAP>& holder, bool draw
     if (!memory)
         return false;
 
-    const int screenWidth = GetDeviceCaps(screen.get(), HORZRES);
-    const int screenHeight = GetDeviceCaps(screen.get(), VERTRES);
-    const LONG left = std::max<LONG>(rect.left, 0);
-    const LONG top = std::max<LONG>(rect.top, 0);
-    const LONG right = std::min<LONG>(rect.right, screenWidth);
-    const LONG bottom = std::min<LONG>(rect.bottom, screenHeight);
-    if (right <= left || bottom <= top)
+    // Every monitor, at negative coordinates too: the display context spans them all.
+    const RECT cut = CutToScreen(rect, VirtualScreen());
+    if (IsRectEmpty(&cut))
         return false;
-
-    const int width = right - left;
-    const int height = bottom - top;
+    const int width = cut.right - cut.left;
+    const int height = cut.bottom - cut.top;
     win::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.get(), width, height));
     if (!bitmap)
         return false;
     {
         win::SelectionRestore selected(memory.get(), bitmap.get());
-        if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY))
+        if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), cut.left, cut.top, SRCCOPY))
             return false;
         if (drawCursor)
-            DrawPointer(memory.get(), POINT{left, top});
+            DrawPointer(memory.get(), POINT{cut.left, cut.top});
     }
     holder = std::move(bitmap);
     return true;

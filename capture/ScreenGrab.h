@@ -6,9 +6,9 @@
 
 #include "win/Handles.h"
 
-// Copies `rect` (screen pixels, right and bottom exclusive) of the primary
-// display into a new bitmap in the display's own format, cut to the screen,
-// with the pointer drawn at its hot spot when `drawCursor` is set. Returns
+// Copies `rect` (screen pixels, right and bottom exclusive; any monitor)
+// into a new bitmap in the display's own format, cut to the virtual screen,
+// with the pointer shown on the screen drawn when `drawCursor` is set. Returns
 // false (and leaves `holder` empty) when nothing of the rectangle is on the
 // screen or a device context or the bitmap cannot be made.
 bool GrabScreenRect(const RECT& rect, win::GdiObject<HBITMAP>& holder, bool drawCursor);

@@ -2,6 +2,7 @@
 
 #include "capture/ScreenGrab.h"
 #include "trigger/WaitingWindow.h"
+#include "win/Compositor.h"
 #include "win/Handles.h"
 
 bool CFullscreenExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
@@ -54,7 +55,9 @@ bool CActiveWindowExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
         ClientToScreen(target, &bottomRight);
         rect = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
     } else {
-        GetWindowRect(target, &rect);
+        // The visible frame: without the invisible resize borders, which
+        // would carry strips of whatever lies behind the window.
+        rect = win::VisibleFrame(target);
     }
     const bool grabbed = GrabScreenRect(rect, bitmap, captureMouse != 0);
     capturedRect = rect;

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "capture/ScreenGrab.h"
 #include "resources/resource.h"
+#include "win/Compositor.h"
 #include "win/Handles.h"
 
 #include <cstdio>
@@ -102,6 +103,8 @@ void CWizardContainerDlg::SendRequest(UINT message, WPARAM wParam, LPARAM lParam
         return;
     requestPending_ = true;
     SendMessageA(hwnd(), message, wParam, lParam);
+    // The compositor shows the change before a grab can follow.
+    win::FlushCompositor();
     Sleep(kSettleMilliseconds);
     // The handler clears the flag before it returns; a nested request that
     // is still running (we may be inside its dispatch) finishes first.
@@ -187,6 +190,11 @@ bool CWizardContainerDlg::MoveAwayFrom(const RECT& rect) {
     }
     dodging_ = false;
     return true;
+}
+
+void CWizardContainerDlg::ClearForGrab(const RECT& rect) {
+    if (hwnd() && IsWindowVisible(hwnd()))
+        MoveAwayFrom(rect);
 }
 
 bool CWizardContainerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {

@@ -47,6 +47,9 @@ public:
     // Moves the window to a corner clear of `rect`, or hides it when none is.
     // True when it moved or hid the window.
     bool MoveAwayFrom(const RECT& rect);
+    // The same before a grab of `rect`, for a window that is showing: a
+    // hidden one stays hidden.
+    void ClearForGrab(const RECT& rect);
 
     // Hidden on request (a page's Hide, or no free corner).
     bool hidden() const { return hidden_; }

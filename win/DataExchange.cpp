@@ -8,14 +8,21 @@
 namespace win {
 
 void DataExchange::Int(int id, int& value) {
-    IntImpl(id, value, false, 0, 0);
+    IntImpl(id, value, nullptr, {});
 }
 
 void DataExchange::Int(int id, int& value, unsigned min, unsigned max) {
-    IntImpl(id, value, true, min, max);
+    IntImpl(
+        id, value, [=](int v) { return InUnsignedRange(v, min, max); }, UnsignedRangePrompt(min, max));
 }
 
-void DataExchange::IntImpl(int id, int& value, bool checked, unsigned min, unsigned max) {
+void DataExchange::SignedInt(int id, int& value, int min, int max) {
+    IntImpl(
+        id, value, [=](int v) { return v >= min && v <= max; }, SignedRangePrompt(min, max));
+}
+
+void DataExchange::IntImpl(int id, int& value, const std::function<bool(int)>& inRange,
+                           const std::string& prompt) {
     if (failed_)
         return;
     if (!saving_) {
@@ -27,8 +34,8 @@ void DataExchange::IntImpl(int id, int& value, bool checked, unsigned min, unsig
         Refuse(id, IntegerPrompt());
         return;
     }
-    if (checked && !InUnsignedRange(*parsed, min, max)) {
-        Refuse(id, UnsignedRangePrompt(min, max));
+    if (inRange && !inRange(*parsed)) {
+        Refuse(id, prompt);
         return;
     }
     value = *parsed;

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace win {
@@ -22,6 +23,8 @@ public:
     void Int(int id, int& value);
     // The same, refused unless it lies in [min, max] taken as unsigned.
     void Int(int id, int& value, unsigned min, unsigned max);
+    // The same, refused unless it lies in [min, max] as a signed number.
+    void SignedInt(int id, int& value, int min, int max);
     // The text of any control.
     void Text(int id, std::string& value);
     // A check box: 0 unchecked, 1 checked, 2 indeterminate; anything else shows unchecked.
@@ -34,7 +37,7 @@ public:
 
 private:
     HWND Control(int id) const { return GetDlgItem(dialog_, id); }
-    void IntImpl(int id, int& value, bool checked, unsigned min, unsigned max);
+    void IntImpl(int id, int& value, const std::function<bool(int)>& inRange, const std::string& prompt);
 
     HWND dialog_;
     bool saving_;

@@ -1,5 +1,6 @@
 #include "win/Dialog.h"
 
+#include "win/Compositor.h"
 #include "win/FileError.h"
 #include "win/Text.h"
 
@@ -29,6 +30,21 @@ bool ReturnsResultDirectly(UINT message) {
     default:
         return false;
     }
+}
+
+constexpr UINT kDpiChanged = 0x02E0; // WM_DPICHANGED, newer than our SDK target
+
+bool IsTopLevel(HWND window) {
+    return (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) == 0;
+}
+
+// A top-level window moved to another monitor's scale takes the place and
+// size the system proposes; the dialog manager then rescales its contents.
+void FollowDpiChange(HWND window, LPARAM suggested) {
+    const RECT* r = reinterpret_cast<const RECT*>(suggested);
+    if (r && IsTopLevel(window))
+        SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace
@@ -129,15 +145,22 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
 }
 
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG)
+    if (message == WM_INITDIALOG) {
+        // Our windows vanish at once when hidden: a fade would reach into a capture.
+        if (IsTopLevel(hwnd_))
+            DisableTransitions(hwnd_);
         return OnInitDialog();
+    }
     if (message == WM_COMMAND) {
         bool handled = OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return handled ? TRUE : FALSE;
     }
     INT_PTR result = 0;
-    if (!OnMessage(message, wParam, lParam, result))
+    if (!OnMessage(message, wParam, lParam, result)) {
+        if (message == kDpiChanged)
+            FollowDpiChange(hwnd_, lParam);
         return FALSE;
+    }
     if (ReturnsResultDirectly(message))
         return result;
     SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);

@@ -38,10 +38,20 @@ bool InUnsignedRange(int value, unsigned min, unsigned max) {
     return u >= min && u <= max;
 }
 
-std::string UnsignedRangePrompt(unsigned min, unsigned max) {
+namespace {
+std::string RangePrompt(long long min, long long max) {
     char text[96];
-    std::snprintf(text, sizeof text, "Please enter an integer between %u and %u.", min, max);
+    std::snprintf(text, sizeof text, "Please enter an integer between %lld and %lld.", min, max);
     return text;
+}
+} // namespace
+
+std::string UnsignedRangePrompt(unsigned min, unsigned max) {
+    return RangePrompt(min, max);
+}
+
+std::string SignedRangePrompt(int min, int max) {
+    return RangePrompt(min, max);
 }
 
 } // namespace win

@@ -18,6 +18,7 @@ bool InUnsignedRange(int value, unsigned min, unsigned max);
 
 // "Please enter an integer between <min> and <max>."
 std::string UnsignedRangePrompt(unsigned min, unsigned max);
+std::string SignedRangePrompt(int min, int max);
 
 // The prompt for a field that holds no integer at all.
 inline const char* IntegerPrompt() {

@@ -2,9 +2,14 @@
 
 #include "app/ScreenEffects.h"
 #include "capture/ScreenGrab.h"
+#include "capture/ScreenLayout.h"
+#include "tests/capture/Pixels.h"
+#include "win/Compositor.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -57,33 +62,8 @@ protected:
     HWND window_ = nullptr;
 };
 
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<DWORD> data; // top-down, 0x00RRGGBB
-
-    COLORREF At(int x, int y) const {
-        DWORD p = data[static_cast<size_t>(y) * width + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-};
-
-Pixels Read(HBITMAP bitmap) {
-    BITMAP info{};
-    GetObjectA(bitmap, sizeof info, &info);
-    Pixels pixels;
-    pixels.width = info.bmWidth;
-    pixels.height = info.bmHeight;
-    pixels.data.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = info.bmWidth;
-    header.bmiHeader.biHeight = -info.bmHeight;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data.data(), &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+bool Same(const RECT& a, const RECT& b) {
+    return EqualRect(&a, &b) != FALSE;
 }
 
 Pixels Grab(const RECT& rect, bool cursor = false) {
@@ -135,39 +115,152 @@ TEST_F(ScreenGrabTest, GivesNoImageForEmptyOrOffScreenRectangles) {
     }
 }
 
-TEST_F(ScreenGrabTest, DrawsThePointerAtItsHotSpotOnlyWhenAsked) {
-    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
-    SetCursor(arrow);
-    ICONINFO icon{};
-    ASSERT_TRUE(GetIconInfo(arrow, &icon));
-    win::GdiObject<HBITMAP> mask(icon.hbmMask), colour(icon.hbmColor);
-    ASSERT_TRUE(SetCursorPos(150, 150));
-    DispatchPendingMessages();
-    SetCursor(arrow);
-
-    const RECT area{110, 110, 190, 190}; // all red without the pointer
-    Pixels plain = Grab(area, false);
-    for (COLORREF c : plain.data)
-        ASSERT_EQ(c & 0xFFFFFF, 0xFF0000u) << "pointer drawn without being asked";
-
-    Pixels withPointer = Grab(area, true);
-    const int left = 150 - static_cast<int>(icon.xHotspot) - area.left;
-    const int top = 150 - static_cast<int>(icon.yHotspot) - area.top;
-    int changed = 0;
-    for (int y = 0; y < withPointer.height; ++y)
-        for (int x = 0; x < withPointer.width; ++x)
-            if (withPointer.At(x, y) != kRed) {
-                ++changed;
-                EXPECT_GE(x, left);
-                EXPECT_GE(y, top);
+// A text box owned by another thread (with its own input state, as another
+// program has), which shows the I-beam over it and hides the pointer on request.
+class ForeignTextBox {
+public:
+    ForeignTextBox() {
+        thread_ = std::thread([this] {
+            box_ = CreateWindowExA(WS_EX_TOPMOST, "EDIT", "", WS_POPUP | WS_VISIBLE | WS_BORDER, 400, 100,
+                                   200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+            SetForegroundWindow(box_);
+            threadId_ = GetCurrentThreadId();
+            ready_ = true;
+            MSG m;
+            while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+                if (m.message == WM_APP) {
+                    ShowCursor(m.wParam ? TRUE : FALSE);
+                    continue;
+                }
+                TranslateMessage(&m);
+                DispatchMessageA(&m);
             }
-    EXPECT_GT(changed, 10) << "no pointer in the image";
+            DestroyWindow(box_);
+        });
+        while (!ready_)
+            Sleep(10);
+    }
+    ~ForeignTextBox() {
+        PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    void ShowPointer(bool show) {
+        PostThreadMessageA(threadId_, WM_APP, show, 0);
+        Sleep(200);
+    }
+    HWND box() const { return box_; }
 
-    // A pointer outside the rectangle leaves no trace.
-    ASSERT_TRUE(SetCursorPos(600, 600));
-    Pixels away = Grab(area, true);
-    for (COLORREF c : away.data)
-        ASSERT_EQ(c & 0xFFFFFF, 0xFF0000u);
+private:
+    std::thread thread_;
+    std::atomic<bool> ready_{false};
+    DWORD threadId_ = 0;
+    HWND box_ = nullptr;
+};
+
+TEST_F(ScreenGrabTest, DrawsThePointerShownOnTheScreenAtItsSizeAndNothingWhenHidden) {
+    ForeignTextBox other;
+    // This thread's own cursor stays the arrow; the screen shows the I-beam.
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    ASSERT_TRUE(SetCursorPos(500, 150));
+    CURSORINFO shown{};
+    shown.cbSize = sizeof shown;
+    HCURSOR ibeam = LoadCursorA(nullptr, IDC_IBEAM);
+    const bool showsIBeam = [&] {
+        for (int i = 0; i < 100; ++i, Sleep(20))
+            if (GetCursorInfo(&shown) && shown.hCursor == ibeam)
+                return true;
+        return false;
+    }();
+    ASSERT_TRUE(showsIBeam) << "the system does not show the I-beam over the other thread's text box";
+
+    const RECT area{450, 110, 550, 190};
+    win::GdiObject<HBITMAP> plainBitmap;
+    ASSERT_TRUE(GrabScreenRect(area, plainBitmap, false));
+    Pixels withPointer = Grab(area, true);
+    // What the I-beam looks like there: drawn by the system at its own size and hot spot.
+    ICONINFO icon{};
+    ASSERT_TRUE(GetIconInfo(ibeam, &icon));
+    win::GdiObject<HBITMAP> mask(icon.hbmMask), colour(icon.hbmColor);
+    {
+        win::OwnedDC memory(CreateCompatibleDC(nullptr));
+        win::SelectionRestore selected(memory.get(), plainBitmap.get());
+        DrawIconEx(memory.get(), 500 - static_cast<int>(icon.xHotspot) - area.left,
+                   150 - static_cast<int>(icon.yHotspot) - area.top, ibeam, 0, 0, 0, nullptr, DI_NORMAL);
+    }
+    Pixels expected = Read(plainBitmap.get());
+    ASSERT_EQ(withPointer.data.size(), expected.data.size());
+    int differ = 0;
+    for (size_t i = 0; i < expected.data.size(); ++i)
+        differ += withPointer.data[i] != expected.data[i];
+    EXPECT_EQ(differ, 0) << "the I-beam is not drawn at its place and size";
+    EXPECT_NE(Grab(area, false).data, withPointer.data) << "the pointer is drawn only when asked";
+
+    // A pointer outside the rectangle, or hidden, leaves no trace.
+    const RECT away{450, 160, 550, 190};
+    ASSERT_TRUE(SetCursorPos(500, 120));
+    EXPECT_EQ(Grab(away, true).data, Grab(away, false).data) << "a pointer outside was drawn";
+    ASSERT_TRUE(SetCursorPos(500, 150));
+    other.ShowPointer(false);
+    EXPECT_EQ(Grab(area, true).data, Grab(area, false).data) << "a hidden pointer was drawn";
+    other.ShowPointer(true);
+}
+
+TEST(ScreenLayout, MonitorsLeftOfAndAboveThePrimaryKeepTheirOutlinesAndGrabs) {
+    // A 1280x1024 monitor left of and 300 above a 1024x768 primary.
+    const RECT second{-1280, -300, 0, 724}, primary{0, 0, 1024, 768};
+    const RECT virtualScreen{-1280, -300, 1024, 768};
+    RECT s[4];
+    ASSERT_TRUE(OutlineStrips(RECT{-1000, -200, -500, 100}, second, s));
+    EXPECT_TRUE(Same(s[0], RECT{-1002, -202, -500, -200})) << "top";
+    EXPECT_TRUE(Same(s[1], RECT{-1002, -202, -1000, 100})) << "left";
+    EXPECT_TRUE(Same(s[2], RECT{-500, -202, -498, 100})) << "right";
+    EXPECT_TRUE(Same(s[3], RECT{-1002, 100, -500, 102})) << "bottom";
+    // Filling the second monitor: pulled inside its own edges, not the primary's.
+    ASSERT_TRUE(OutlineStrips(second, second, s));
+    EXPECT_TRUE(Same(s[0], RECT{-1280, -300, -2, -298}));
+    EXPECT_TRUE(Same(s[3], RECT{-1280, 722, -2, 724}));
+    ASSERT_TRUE(OutlineStrips(RECT{900, 600, 1024, 768}, primary, s));
+    EXPECT_TRUE(Same(s[2], RECT{1022, 598, 1024, 766}));
+    EXPECT_FALSE(OutlineStrips(RECT{10, 10, 10, 20}, primary, s));
+
+    RECT cut = CutToScreen(RECT{-1300, -400, -1200, -250}, virtualScreen);
+    EXPECT_TRUE(Same(cut, RECT{-1280, -300, -1200, -250}));
+    cut = CutToScreen(RECT{-100, 700, 100, 800}, virtualScreen);
+    EXPECT_TRUE(Same(cut, RECT{-100, 700, 100, 768}));
+    cut = CutToScreen(RECT{-1500, 0, -1300, 10}, virtualScreen);
+    EXPECT_TRUE(IsRectEmpty(&cut));
+
+    const AreaLimits limits = AreaLimitsOn(virtualScreen);
+    EXPECT_EQ(limits.minX, -1280);
+    EXPECT_EQ(limits.maxX, 1023);
+    EXPECT_EQ(limits.minY, -300);
+    EXPECT_EQ(limits.maxY, 767);
+    EXPECT_EQ(limits.maxWidth, 2304);
+    EXPECT_EQ(limits.maxHeight, 1068);
+}
+
+TEST(VisibleFrame, TopLevelWindowsUseTheCompositorsFrameChildrenTheirRectangle) {
+    // Windows 10 answers with the frame 7 pixels inside left, right and bottom.
+    const RECT window{100, 100, 500, 400}, frame{107, 100, 493, 393};
+    RECT chosen = win::ChooseVisibleFrame(window, true, S_OK, frame);
+    EXPECT_TRUE(EqualRect(&chosen, &frame));
+    chosen = win::ChooseVisibleFrame(window, false, S_OK, frame);
+    EXPECT_TRUE(EqualRect(&chosen, &window)) << "a child control keeps its rectangle";
+    chosen = win::ChooseVisibleFrame(window, true, static_cast<HRESULT>(0x80004001), frame);
+    EXPECT_TRUE(EqualRect(&chosen, &window)) << "not implemented (Wine)";
+    chosen = win::ChooseVisibleFrame(window, true, S_OK, RECT{});
+    EXPECT_TRUE(EqualRect(&chosen, &window));
+    chosen = win::ChooseVisibleFrame(window, true, S_OK, RECT{90, 100, 493, 393});
+    EXPECT_TRUE(EqualRect(&chosen, &window)) << "a frame outside the rectangle is not believed";
+
+    // Here the compositor does not answer: the window rectangle it is.
+    HWND real = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 30, 40, 200, 100, nullptr, nullptr,
+                                nullptr, nullptr);
+    RECT expected{};
+    GetWindowRect(real, &expected);
+    chosen = win::VisibleFrame(real);
+    EXPECT_TRUE(EqualRect(&chosen, &expected));
+    DestroyWindow(real);
 }
 
 TEST_F(ScreenGrabTest, FlashInvertsAndSecondFlashRestores) {

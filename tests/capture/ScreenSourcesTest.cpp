@@ -1,13 +1,17 @@
 // The whole-screen and active-window sources against real windows.
 
 #include "app/Messages.h"
+#include "capture/ControlExecute.h"
 #include "capture/ScreenGrab.h"
 #include "capture/ScreenSources.h"
+#include "tests/capture/Pixels.h"
 #include "settings/SettingsStore.h"
 #include "trigger/ImmediateExecute.h"
 #include "trigger/WaitingWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -123,6 +127,46 @@ TEST_F(SourcesTest, ImmediateTriggerCapturesOnceThenEnds) {
     trigger.AfterCapture(&waiting, &source);
     ASSERT_TRUE(PeekMessageA(&message, owner, MSG_CAPTURE, MSG_END_SESSION, PM_REMOVE));
     EXPECT_EQ(message.message, MSG_END_SESSION);
+}
+
+// A pick started by the immediate trigger (which hid the waiting window)
+// shows its prompt; an outline that ran under the waiting window is erased
+// without leaving strips even once that window is gone.
+TEST_F(SourcesTest, ControlPickShowsItsPromptAndLeavesNoStripsAfterTheWaitingWindow) {
+    CImmediateExecute trigger(settings, owner);
+    CControlExecute source(settings, 0, owner, 0);
+    trigger.Begin(&waiting, &source);
+    ASSERT_FALSE(IsWindowVisible(waiting.hwnd()));
+    BitmapHolder bitmap;
+    RECT rect{};
+    EXPECT_FALSE(source.Capture(bitmap, rect, &waiting)) << "starting a pick takes no image";
+    EXPECT_TRUE(IsWindowVisible(waiting.hwnd())) << "the picking prompt stays hidden";
+    EXPECT_NE(waiting.currentPage(), nullptr);
+
+    // Just right of the waiting window: the left strip of its outline runs under it.
+    RECT w;
+    GetWindowRect(waiting.hwnd(), &w);
+    HWND target = CreateWindowExA(WS_EX_TOPMOST, "BUTTON", "target", WS_POPUP | WS_VISIBLE, w.right + 1,
+                                  w.top + 20, 150, 80, nullptr, nullptr, nullptr, nullptr);
+    Pump(300);
+    SetCursorPos(w.right + 70, w.top + 60);
+    source.OnPointerMove();
+    DestroyWindow(waiting.hwnd());
+    Pump(300);
+    const RECT band{w.right - 3, w.top + 10, w.right + 5, w.top + 110};
+    BitmapHolder before, after;
+    ASSERT_TRUE(GrabScreenRect(band, before, false));
+    source.End();
+    ASSERT_TRUE(GrabScreenRect(band, after, false));
+    const std::vector<DWORD> a = Read(before.get()).data, b = Read(after.get()).data;
+    int underWaiting = 0, erased = 0;
+    for (int y = 0; y < 100; ++y) {
+        underWaiting += a[y * 8 + 2] != b[y * 8 + 2]; // x = w.right - 1
+        erased += a[y * 8 + 3] != b[y * 8 + 3];       // x = w.right
+    }
+    EXPECT_EQ(underWaiting, 0) << "strips inverted where the waiting window was";
+    EXPECT_GT(erased, 50) << "the outline was not erased";
+    DestroyWindow(target);
 }
 
 } // namespace

@@ -87,6 +87,25 @@ int DisplayDepth() {
     return depth;
 }
 
+// The main window is laid out for the screen's DPI: its width in pixels per
+// dialog unit of its template (341 units wide) grows with the DPI. With
+// VISTREL_EXPECT_DPI set the screen must have that DPI, so the run shows scaling.
+void ExpectLaidOutForTheScreensDpi(HWND main) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    RECT client{};
+    GetClientRect(main, &client);
+    const char* expected = std::getenv("VISTREL_EXPECT_DPI");
+    if (expected && *expected) {
+        EXPECT_EQ(dpi, std::atoi(expected))
+            << "the screen's DPI was not set (main window " << client.right << " pixels wide)";
+    }
+    const double pixelsPerUnitAt96 = client.right / 341.0 * 96 / dpi;
+    EXPECT_GT(pixelsPerUnitAt96, 1.5) << client.right << " pixels wide at " << dpi << " DPI";
+    EXPECT_LT(pixelsPerUnitAt96, 2.0) << client.right << " pixels wide at " << dpi << " DPI";
+}
+
 std::string CaptureToFile(const char* output, const std::string& name) {
     const std::string path = OutputFolder() + "\\" + name;
     DeleteFileA(path.c_str());
@@ -98,6 +117,7 @@ std::string CaptureToFile(const char* output, const std::string& name) {
     EXPECT_TRUE(app.started && app.window) << "vsr.exe did not start";
     if (!app.window)
         return path;
+    ExpectLaidOutForTheScreensDpi(app.window);
     EXPECT_TRUE(app.CaptureAndWaitForEnd()) << "the session did not end";
     EXPECT_TRUE(WaitFor([&] { return Exists(path); }, 5000)) << path << " not written";
     app.process.Close();

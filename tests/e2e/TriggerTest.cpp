@@ -542,49 +542,88 @@ bool PickTarget(Session& s, RECT& target) {
     return true;
 }
 
+// Pixels of `rect` in a bitmap file, read by the system's own loader, that
+// differ from the same place of `screen`; -1 when the file or its size is wrong.
+int DifferFromScreen(const std::string& bmp, const Screenshot& screen, const RECT& rect) {
+    HBITMAP loaded = static_cast<HBITMAP>(
+        LoadImageA(nullptr, bmp.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!loaded)
+        return -1;
+    BITMAP info{};
+    GetObjectA(loaded, sizeof info, &info);
+    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    if (info.bmWidth != w || info.bmHeight != h) {
+        DeleteObject(loaded);
+        return -1;
+    }
+    const std::vector<uint32_t> file = DrawToPixels(w, h, 0, [&](HDC memory) {
+        HDC source = CreateCompatibleDC(memory);
+        HGDIOBJ old = SelectObject(source, loaded);
+        BitBlt(memory, 0, 0, w, h, source, 0, 0, SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+    });
+    DeleteObject(loaded);
+    int differ = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            differ += file[static_cast<size_t>(y) * w + x] != screen.at(rect.left + x, rect.top + y);
+    return differ;
+}
+
 } // namespace
 
-TEST(AreaSource, FrameOpensAtTheStoredAreaFollowsItsMovesAndCapturesItsHole) {
+TEST(AreaSource, FrameOpensAtTheStoredAreaFollowsItsMovesAndCapturesOnlyItsHole) {
     TempFolder folder;
-    const std::string file = folder.path() + "\\area.png";
+    const std::string file = folder.path() + "\\area.bmp";
     StoreSession(kOnKey, file);
+    settings::WriteText("lastToSelection", "Save result as bitmap");
     StoreCombination("", VK_SNAPSHOT, 0);
     StoreSource(kArea);
-    for (auto [name, value] : {std::pair{"xPosition", 300},
-                               {"yPosition", 250},
-                               {"width", 120},
-                               {"height", 80},
+    // The first-start area, where the waiting window opens over the hole.
+    for (auto [name, value] : {std::pair{"xPosition", 100},
+                               {"yPosition", 100},
+                               {"width", 100},
+                               {"height", 100},
                                {"fixedPosition", 0},
                                {"fixedDimensions", 0}})
         settings::WriteNumber(name, value);
     Session s;
     ASSERT_SESSION(s);
+    // Under the hole: the other program's plain client area (the pointer,
+    // over its middle for the key, stays clear of the hole).
+    SetWindowPos(s.victim, nullptr, 60, 60, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(s.window, nullptr, 0, 520, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(PressButton(s.window, IDOK));
     ASSERT_TRUE(s.WaitArmed());
+    const char kStored[] = "X: 100 Y: 100 Width: 100 Height: 100";
     HWND frame = nullptr;
-    ASSERT_TRUE(
-        WaitFor([&] { return (frame = FindWindowA(nullptr, "X: 300 Y: 250 Width: 120 Height: 80")); }, 5000))
+    ASSERT_TRUE(WaitFor([&] { return (frame = FindWindowA(nullptr, kStored)); }, 5000))
         << "no frame captioned with the stored area";
-    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: 300 Y: 250 Width: 120 Height: 80");
+    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), kStored);
+    RECT waiting, hole{100, 100, 200, 200}, common;
+    GetWindowRect(FindWaitingWindow(s.process.pid()), &waiting);
+    EXPECT_TRUE(IntersectRect(&common, &waiting, &hole)) << "the waiting window does not cover the hole";
 
-    // Moved 40 right and 30 down: the caption follows, the capture takes the hole there.
+    // Moved 40 right and 30 down and back: the caption follows.
     RECT r;
     GetWindowRect(frame, &r);
     SetWindowPos(frame, nullptr, r.left + 40, r.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == "X: 340 Y: 280 Width: 120 Height: 80"; }, 5000))
+    EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == "X: 140 Y: 130 Width: 100 Height: 100"; }, 5000))
         << WindowText(frame);
-    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: 340 Y: 280 Width: 120 Height: 80");
+    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: 140 Y: 130 Width: 100 Height: 100");
+    SetWindowPos(frame, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == kStored; }, 5000)) << WindowText(frame);
 
     ASSERT_TRUE(s.KeysToVictim("key Print"));
     ASSERT_TRUE(s.WaitForEnd()) << "the capture did not end the session";
     EXPECT_FALSE(IsWindowVisible(frame)) << "the frame stays after the session";
-    const POINT size = PngSize(file);
-    EXPECT_EQ(size.x, 120);
-    EXPECT_EQ(size.y, 80);
+    // What lies under the hole, now that neither the frame nor the waiting window is there.
+    EXPECT_EQ(DifferFromScreen(file, TakeScreenshot(), hole), 0) << "the picture is not what the hole showed";
     HWND page = PageWith(s.window, IDC_X_POSITION);
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_X_POSITION)), "340") << "the page takes the area just captured";
-    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_Y_POSITION)), "280");
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_X_POSITION)), "100") << "the page takes the area just captured";
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_Y_POSITION)), "100");
 }
 
 TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFrame) {

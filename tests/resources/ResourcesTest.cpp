@@ -492,7 +492,7 @@ TEST(ResourceIcons, EveryIconLoadsInEverySize) {
   }
 }
 
-TEST(ResourceManifest, CommonControlsSixForAmd64AndSystemDpiAware) {
+TEST(ResourceManifest, CommonControlsSixForAmd64AndPerMonitorDpiAware) {
   std::string manifest = ResourceBytes(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_FALSE(manifest.empty());
   EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
@@ -500,6 +500,16 @@ TEST(ResourceManifest, CommonControlsSixForAmd64AndSystemDpiAware) {
   EXPECT_NE(std::string::npos, manifest.find("processorArchitecture=\"amd64\""));
   EXPECT_NE(std::string::npos,
             manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"));
+  EXPECT_NE(std::string::npos, manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                                             "WindowsSettings\">PerMonitorV2, system</dpiAwareness>"));
+  // The loader honoured it: this program (which carries the same manifest) is per-monitor aware.
+  HMODULE user = GetModuleHandleA("user32.dll");
+  auto context = reinterpret_cast<HANDLE(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+  auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+  ASSERT_TRUE(context && awareness);
+  EXPECT_EQ(awareness(context()), 2) << "not DPI_AWARENESS_PER_MONITOR_AWARE";
   // The loader honoured it: comctl32 comes from the side-by-side version 6 assembly.
   ACTCTX_SECTION_KEYED_DATA redirect = {};
   redirect.cbSize = sizeof redirect;

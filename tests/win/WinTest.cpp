@@ -228,6 +228,18 @@ TEST(Dialog, ModalRunsUntilCancelAndReportsFailuresWithoutDying) {
     EXPECT_EQ(dialog.hwnd(), nullptr) << "the window is gone once DoModal returns";
 }
 
+TEST(Dialog, TopLevelWindowTakesThePlaceProposedForANewScale) {
+    FailingDialog dialog;
+    ASSERT_TRUE(dialog.Create(nullptr));
+    RECT proposed{40, 50, 40 + 900, 50 + 700}; // as for 144 DPI on a second monitor
+    SendMessageA(dialog.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&proposed));
+    RECT now{};
+    GetWindowRect(dialog.hwnd(), &now);
+    EXPECT_TRUE(EqualRect(&now, &proposed))
+        << now.left << "," << now.top << " " << now.right - now.left << "x" << now.bottom - now.top;
+}
+
 TEST(Handles, OwnersReleaseOnceAndHandOver) {
     HBITMAP raw = CreateBitmap(4, 4, 1, 32, nullptr);
     {

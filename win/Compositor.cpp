@@ -1,0 +1,65 @@
+#include "win/Compositor.h"
+
+namespace win {
+
+namespace {
+
+// dwmapi's attribute numbers, not in every SDK's headers.
+constexpr DWORD kTransitionsForceDisabled = 3;
+constexpr DWORD kExtendedFrameBounds = 9;
+
+using GetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+using SetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+using FlushFn = HRESULT(WINAPI*)();
+
+// Loaded once for the process and kept: the library is part of the system.
+HMODULE Dwm() {
+    static HMODULE module = LoadLibraryA("dwmapi.dll");
+    return module;
+}
+
+template <typename Fn> Fn Export(const char* name) {
+    HMODULE module = Dwm();
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+} // namespace
+
+bool ExtendedFrameBounds(HWND window, RECT& frame) {
+    auto get = Export<GetAttributeFn>("DwmGetWindowAttribute");
+    return get && SUCCEEDED(get(window, kExtendedFrameBounds, &frame, sizeof frame));
+}
+
+void DisableTransitions(HWND window) {
+    if (auto set = Export<SetAttributeFn>("DwmSetWindowAttribute")) {
+        const BOOL disabled = TRUE;
+        set(window, kTransitionsForceDisabled, &disabled, sizeof disabled);
+    }
+}
+
+void FlushCompositor() {
+    if (auto flush = Export<FlushFn>("DwmFlush"))
+        flush();
+}
+
+RECT ChooseVisibleFrame(const RECT& windowRect, bool topLevel, HRESULT result, const RECT& frame) {
+    if (!topLevel || FAILED(result) || IsRectEmpty(&frame))
+        return windowRect;
+    RECT common{};
+    // A frame reaching outside the rectangle is not a frame of this window.
+    if (!IntersectRect(&common, &frame, &windowRect) || !EqualRect(&common, &frame))
+        return windowRect;
+    return frame;
+}
+
+RECT VisibleFrame(HWND window) {
+    RECT rect{};
+    if (!GetWindowRect(window, &rect))
+        return RECT{};
+    const bool topLevel = (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) == 0;
+    RECT frame{};
+    const HRESULT result = topLevel && ExtendedFrameBounds(window, frame) ? S_OK : E_FAIL;
+    return ChooseVisibleFrame(rect, topLevel, result, frame);
+}
+
+} // namespace win
