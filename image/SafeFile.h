@@ -21,6 +21,12 @@ public:
     // Flushes the bytes to the disk and moves them over the target; false
     // (and nothing changed) when any earlier write or this step failed.
     bool Commit();
+    // Flushes the bytes to the disk and closes the temporary without moving
+    // it, so that it can be shown first; a later Commit moves it, and
+    // without one the destructor removes it. False when anything failed.
+    bool Complete();
+    // The temporary's path; empty once it is moved or removed.
+    const std::string& TempPath() const { return temp_; }
     // The system's words for the first failure; empty while nothing failed.
     const std::string& FailureText() const { return failure_; }
 
