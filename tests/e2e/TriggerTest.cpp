@@ -599,8 +599,10 @@ HWND ProcessWindow(DWORD pid, const char* caption) {
 // vsr.exe armed with CTRL+PRINTSCREEN to capture the whole screen into an
 // animated GIF and PRINTSCREEN to stop.
 struct AnimatedSettings {
-    AnimatedSettings(const std::string& file, DWORD delay, bool preview) {
+    AnimatedSettings(const std::string& file, DWORD delay, bool preview, const char* what) {
         StoreSession(kOnKey, file);
+        if (what)
+            settings::WriteText("lastWhatSelection", what);
         settings::WriteText("lastToSelection", "Save result as animated GIF");
         settings::WriteNumber("delay", delay);
         settings::WriteNumber("preview", preview ? 1 : 0);
@@ -612,8 +614,8 @@ struct AnimatedSettings {
 
 // Bases are made in order: the settings are stored before vsr.exe starts.
 struct AnimatedSession : AnimatedSettings, Session {
-    AnimatedSession(const std::string& file, DWORD delay, bool preview)
-        : AnimatedSettings(file, delay, preview) {}
+    AnimatedSession(const std::string& file, DWORD delay, bool preview, const char* what = nullptr)
+        : AnimatedSettings(file, delay, preview, what) {}
     bool Arm() { return PressButton(window, IDOK) && WaitArmed(); }
     bool Keys(const std::string& keys) {
         const bool sent = KeysToVictim(keys);
@@ -676,6 +678,42 @@ TEST(AnimatedGif, ThreeCapturesWriteOneLoopingGifAndTheDelayKeepsSixteenBits) {
         EXPECT_EQ(ValueAt<uint16_t>(b, 6), GetSystemMetrics(SM_CXSCREEN));
         EXPECT_TRUE(s.process.Close());
     }
+}
+
+// The other program's window grows, then shrinks, between captures of the
+// active window: the screen is the largest frame, every frame lies inside
+// it, and the frame before the smaller one gives its area back (the Pillow
+// run of animated_gif.sh looks at the composed pictures).
+TEST(AnimatedGif, ThreeCapturesOfAWindowThatGrowsThenShrinks) {
+    TempFolder temp;
+    const std::string file = OutFolder(temp) + "\\grown.gif";
+    AnimatedSession s(file, 100, false, "Capture the active window");
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(s.Arm());
+    const SIZE sizes[] = {{300, 200}, {420, 280}, {240, 160}};
+    for (const SIZE& size : sizes) {
+        SetWindowPos(s.victim, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        s.recorder.Pump(300);
+        ASSERT_TRUE(s.Capture()) << "keys could not be sent";
+    }
+    ASSERT_TRUE(s.Keys("key Print"));
+    ASSERT_TRUE(s.Ended()) << "the stop combination did not end the session";
+    const std::vector<uint8_t> b = ReadFileBytes(file);
+    ASSERT_GT(b.size(), 13u);
+    const int width = ValueAt<uint16_t>(b, 6), height = ValueAt<uint16_t>(b, 8);
+    EXPECT_EQ(width, 420);
+    EXPECT_EQ(height, 280);
+    // Graphic control, then the image descriptor right behind it.
+    std::vector<int> disposals;
+    for (size_t i = 13 + 768; i + 18 <= b.size(); ++i) {
+        if (b[i] != 0x21 || b[i + 1] != 0xF9 || b[i + 2] != 4 || b[i + 8] != 0x2C)
+            continue;
+        disposals.push_back((b[i + 3] >> 2) & 7);
+        EXPECT_LE(ValueAt<uint16_t>(b, i + 9) + ValueAt<uint16_t>(b, i + 13), width);
+        EXPECT_LE(ValueAt<uint16_t>(b, i + 11) + ValueAt<uint16_t>(b, i + 15), height);
+    }
+    EXPECT_EQ(disposals, (std::vector<int>{0, 2, 0}));
+    EXPECT_TRUE(s.process.Close());
 }
 
 namespace {
