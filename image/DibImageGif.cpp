@@ -195,7 +195,7 @@ bool CDibImageGif::EncodeMultipage(CByteStream* file, CDibImage* const* images, 
             if (!images[i]) {
                 failure = "Bad image pointer";
             } else if (!CheckFrame(*images[i])) {
-                failure = LastError();
+                return false; // its text is set
             }
         }
     }
