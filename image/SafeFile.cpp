@@ -49,6 +49,11 @@ bool CSafeFileStream::Complete() {
     return ok;
 }
 
+bool CSafeFileStream::Sync() {
+    FILE* stream = File();
+    return stream && failure_.empty() && Flush() && platform::SyncToDisk(stream, failure_);
+}
+
 bool CSafeFileStream::Commit() {
     if (File() && !Complete()) {
         return false;

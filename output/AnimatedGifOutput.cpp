@@ -64,7 +64,8 @@ bool CAnimatedGifExecute::Store(BitmapHolder& bitmap) {
             return Fail(why);
         }
     }
-    if (writer.AddAnimationFrame(file.get(), frame, false))
+    // Each frame reaches the disk as it comes: the end has only the last to wait for.
+    if (writer.AddAnimationFrame(file.get(), frame, false) && file->Sync())
         return true;
     // Half a frame is in the temporary: no later frame can follow it.
     broken = WriteFailure(*file);
