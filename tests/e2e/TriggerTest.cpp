@@ -680,42 +680,6 @@ TEST(AnimatedGif, ThreeCapturesWriteOneLoopingGifAndTheDelayKeepsSixteenBits) {
     }
 }
 
-// The other program's window grows, then shrinks, between captures of the
-// active window: the screen is the largest frame, every frame lies inside
-// it, and the frame before the smaller one gives its area back (the Pillow
-// run of animated_gif.sh looks at the composed pictures).
-TEST(AnimatedGif, ThreeCapturesOfAWindowThatGrowsThenShrinks) {
-    TempFolder temp;
-    const std::string file = OutFolder(temp) + "\\grown.gif";
-    AnimatedSession s(file, 100, false, "Capture the active window");
-    ASSERT_SESSION(s);
-    ASSERT_TRUE(s.Arm());
-    const SIZE sizes[] = {{300, 200}, {420, 280}, {240, 160}};
-    for (const SIZE& size : sizes) {
-        SetWindowPos(s.victim, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        s.recorder.Pump(300);
-        ASSERT_TRUE(s.Capture()) << "keys could not be sent";
-    }
-    ASSERT_TRUE(s.Keys("key Print"));
-    ASSERT_TRUE(s.Ended()) << "the stop combination did not end the session";
-    const std::vector<uint8_t> b = ReadFileBytes(file);
-    ASSERT_GT(b.size(), 13u);
-    const int width = ValueAt<uint16_t>(b, 6), height = ValueAt<uint16_t>(b, 8);
-    EXPECT_EQ(width, 420);
-    EXPECT_EQ(height, 280);
-    // Graphic control, then the image descriptor right behind it.
-    std::vector<int> disposals;
-    for (size_t i = 13 + 768; i + 18 <= b.size(); ++i) {
-        if (b[i] != 0x21 || b[i + 1] != 0xF9 || b[i + 2] != 4 || b[i + 8] != 0x2C)
-            continue;
-        disposals.push_back((b[i + 3] >> 2) & 7);
-        EXPECT_LE(ValueAt<uint16_t>(b, i + 9) + ValueAt<uint16_t>(b, i + 13), width);
-        EXPECT_LE(ValueAt<uint16_t>(b, i + 11) + ValueAt<uint16_t>(b, i + 15), height);
-    }
-    EXPECT_EQ(disposals, (std::vector<int>{0, 2, 0}));
-    EXPECT_TRUE(s.process.Close());
-}
-
 namespace {
 
 void WriteFileBytes(const std::string& path, const std::string& text) {
@@ -773,6 +737,54 @@ std::vector<uint32_t> ControlPixels(HWND control, int& width, int& height) {
 }
 
 } // namespace
+
+// The other program's window grows, then shrinks, between captures of the
+// active window: the screen is the largest frame, every frame lies inside
+// it, and the frame before the smaller one gives its area back (the Pillow
+// run of animated_gif.sh looks at the composed pictures). Accept of the
+// preview replaces the earlier file and leaves no temporary.
+TEST(AnimatedGif, ThreeCapturesOfAWindowThatGrowsThenShrinks) {
+    TempFolder temp;
+    const std::string folder = OutFolder(temp);
+    const std::string file = folder + "\\grown.gif";
+    WriteFileBytes(file, "an earlier animation");
+    const size_t files = FolderFiles(folder).size();
+    AnimatedSession s(file, 100, true, "Capture the active window");
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(s.Arm());
+    const SIZE sizes[] = {{300, 200}, {420, 280}, {240, 160}};
+    for (const SIZE& size : sizes) {
+        SetWindowPos(s.victim, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        s.recorder.Pump(300);
+        ASSERT_TRUE(s.Capture()) << "keys could not be sent";
+    }
+    ASSERT_TRUE(s.Keys("key Print"));
+    HWND result = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (result = ProcessWindow(s.process.pid(), "Result")) != nullptr; }, 15000))
+        << "no preview at the end of the session";
+    EXPECT_EQ(FolderFiles(folder).size(), files + 1) << "the preview shows the finished temporary";
+    EXPECT_EQ(ReadFileBytes(file).size(), std::string("an earlier animation").size());
+    ASSERT_TRUE(PressButton(result, IDOK));
+    ASSERT_TRUE(s.Ended()) << "the session did not end after Accept";
+    EXPECT_EQ(FolderFiles(folder).size(), files) << "Accept left the temporary";
+    const std::vector<uint8_t> b = ReadFileBytes(file);
+    ASSERT_GT(b.size(), 13u + 768);
+    const int width = ValueAt<uint16_t>(b, 6), height = ValueAt<uint16_t>(b, 8);
+    EXPECT_EQ(width, 420);
+    EXPECT_EQ(height, 280);
+    // Graphic control, then the image descriptor right behind it.
+    std::vector<int> disposals;
+    for (size_t i = 13 + 768; i + 18 <= b.size(); ++i) {
+        if (b[i] != 0x21 || b[i + 1] != 0xF9 || b[i + 2] != 4 || b[i + 8] != 0x2C)
+            continue;
+        disposals.push_back((b[i + 3] >> 2) & 7);
+        EXPECT_LE(ValueAt<uint16_t>(b, i + 9) + ValueAt<uint16_t>(b, i + 13), width);
+        EXPECT_LE(ValueAt<uint16_t>(b, i + 11) + ValueAt<uint16_t>(b, i + 15), height);
+    }
+    EXPECT_EQ(disposals, (std::vector<int>{0, 2, 0}));
+    EXPECT_TRUE(s.process.Close());
+}
 
 // A screen-sized animation: the preview fits the screen with both buttons
 // on it and scrolls the animation; Drop removes only the new animation.
