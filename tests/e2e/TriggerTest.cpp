@@ -768,21 +768,11 @@ TEST(AnimatedGif, ThreeCapturesOfAWindowThatGrowsThenShrinks) {
     ASSERT_TRUE(PressButton(result, IDOK));
     ASSERT_TRUE(s.Ended()) << "the session did not end after Accept";
     EXPECT_EQ(FolderFiles(folder).size(), files) << "Accept left the temporary";
+    // The frames' places and disposals are judged by Pillow in animated_gif.sh.
     const std::vector<uint8_t> b = ReadFileBytes(file);
-    ASSERT_GT(b.size(), 13u + 768);
-    const int width = ValueAt<uint16_t>(b, 6), height = ValueAt<uint16_t>(b, 8);
-    EXPECT_EQ(width, 420);
-    EXPECT_EQ(height, 280);
-    // Graphic control, then the image descriptor right behind it.
-    std::vector<int> disposals;
-    for (size_t i = 13 + 768; i + 18 <= b.size(); ++i) {
-        if (b[i] != 0x21 || b[i + 1] != 0xF9 || b[i + 2] != 4 || b[i + 8] != 0x2C)
-            continue;
-        disposals.push_back((b[i + 3] >> 2) & 7);
-        EXPECT_LE(ValueAt<uint16_t>(b, i + 9) + ValueAt<uint16_t>(b, i + 13), width);
-        EXPECT_LE(ValueAt<uint16_t>(b, i + 11) + ValueAt<uint16_t>(b, i + 15), height);
-    }
-    EXPECT_EQ(disposals, (std::vector<int>{0, 2, 0}));
+    ASSERT_GT(b.size(), 13u);
+    EXPECT_EQ(ValueAt<uint16_t>(b, 6), 420);
+    EXPECT_EQ(ValueAt<uint16_t>(b, 8), 280);
     EXPECT_TRUE(s.process.Close());
 }
 

@@ -143,27 +143,6 @@ checks += 1
 if ident != ["20", "30", "20"] * 3:
     fail(f"ImageMagick animation: {ident}")
 
-# A window that grows, then shrinks: every frame inside the screen, and the
-# third picture shows nothing of the second outside its own area.
-sized = []
-for i, (w, h) in enumerate([(30, 20), (42, 28), (24, 16)]):
-    palette, pixels, rgb = source(w, h, 8, 200 + i)
-    path = os.path.join(work, f"sized{i}.bmp")
-    write_bmp(path, w, h, 8, palette, pixels)
-    sized.append(path)
-grown = os.path.join(work, "grown.gif")
-run(["--coder", "2"] + sized + [grown])
-with Image.open(grown) as im:
-    checks += 1
-    if im.size != (42, 28):
-        fail(f"Pillow: screen {im.size}, not the largest frame")
-    im.seek(2)
-    third = im.convert("RGB")
-    outside = {third.getpixel((x, y)) for x in range(42) for y in range(28) if x >= 24 or y >= 16}
-    checks += 1
-    if len(outside) != 1:
-        fail(f"Pillow: the third picture shows {len(outside)} colours outside its area")
-
 # Broken input: a clear message and exit 1.
 good = open(frames[0][0], "rb").read()
 cases = {
