@@ -257,6 +257,13 @@ bool CDibImageGif::AddAnimationFrame(CByteStream* file, CDibImage& frame, bool l
     const ImageInfo& info = frame.Info();
     const GifArea area{info.xOffset, info.yOffset, info.xOffset + frame.Width(),
                        info.yOffset + frame.Height()};
+    // A refused frame writes nothing: the animation can go on without it.
+    const int32_t screenWidth = std::max(a.frames ? a.screenWidth : frame.Width(), area.right);
+    const int32_t screenHeight = std::max(a.frames ? a.screenHeight : frame.Height(), area.bottom);
+    if (screenWidth > kGifMaxDimension || screenHeight > kGifMaxDimension) {
+        SetErrorText("Image too large for GIF");
+        return false;
+    }
     if (!a.writer) {
         a.writer.reset(new CDibImageGif);
     }
@@ -269,18 +276,12 @@ bool CDibImageGif::AddAnimationFrame(CByteStream* file, CDibImage& frame, bool l
             a.writer->WriteLoopExtension(file);
         }
         a.first = area;
-        a.screenWidth = frame.Width();
-        a.screenHeight = frame.Height();
     } else if (!SetFrameDisposal(file, area)) {
         SetErrorText("Write Error in GIF file");
         return false;
     }
-    a.screenWidth = std::max(a.screenWidth, area.right);
-    a.screenHeight = std::max(a.screenHeight, area.bottom);
-    if (a.screenWidth > kGifMaxDimension || a.screenHeight > kGifMaxDimension) {
-        SetErrorText("Image too large for GIF");
-        return false;
-    }
+    a.screenWidth = screenWidth;
+    a.screenHeight = screenHeight;
     a.writer->SetDisposalMethod(disposalMethod_);
     a.lastControl = file->Tell() + 3;
     a.writer->WriteGraphicControl(file);

@@ -65,8 +65,11 @@ bool CAnimatedGifExecute::Store(BitmapHolder& bitmap) {
         }
     }
     // Each frame reaches the disk as it comes: the end has only the last to wait for.
+    const long end = file->Tell();
     if (writer.AddAnimationFrame(file.get(), frame, false) && file->Sync())
         return true;
+    if (file->Tell() == end && file->FailureText().empty())
+        return Fail(writer.LastError()); // refused before a byte was written: left out
     // Half a frame is in the temporary: no later frame can follow it.
     broken = WriteFailure(*file);
     file.reset();
@@ -79,8 +82,11 @@ void CAnimatedGifExecute::Report(HWND owner, const std::string& why) const {
 }
 
 bool CAnimatedGifExecute::Finish(HWND owner, int preview) {
-    if (!file)
-        return broken.empty(); // a failed write was told when it happened
+    // Frames that could not be stored were told when it happened.
+    if (!file || writer.AnimationFrames() == 0) {
+        file.reset();
+        return broken.empty();
+    }
     std::unique_ptr<vistrel::CSafeFileStream> done = std::move(file);
     const bool written = writer.EndAnimation(done.get()) && (preview ? done->Complete() : done->Commit());
     if (!written) {
