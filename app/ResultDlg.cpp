@@ -31,6 +31,15 @@ BOOL CALLBACK FindWaitingWindow(HWND window, LPARAM data) {
 
 } // namespace
 
+RECT KeepInside(const RECT& window, const RECT& area) {
+    const LONG width = window.right - window.left, height = window.bottom - window.top;
+    LONG left = std::min(window.left, area.right - width);
+    LONG top = std::min(window.top, area.bottom - height);
+    left = std::max(left, area.left);
+    top = std::max(top, area.top);
+    return RECT{left, top, left + width, top + height};
+}
+
 CScrollBitmapDlg::CScrollBitmapDlg(HWND owner) : win::Dialog(IDD_RESULT), owner(owner) {
     icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN));
     WaitingSearch search{owner, nullptr};
@@ -112,17 +121,25 @@ void CScrollBitmapDlg::SizeWindow() {
     width = std::max(width, kMinimumWidth);
     height = std::max(height, kMinimumHeight);
 
-    // An animation is shown whole: it cannot scroll.
-    win::OwnedDC display(GifMode() ? nullptr : CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    win::OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
     if (display) {
         width = std::min(width, GetDeviceCaps(display.get(), HORZRES));
         height = std::min(height, GetDeviceCaps(display.get(), VERTRES));
     }
     const RECT& last = lastPreviewRect;
-    if (last.left == -1 && last.top == -1 && last.right == -1 && last.bottom == -1)
-        SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
-    else
-        MoveWindow(hwnd(), last.left, last.top, width, height, TRUE);
+    RECT place = window;
+    if (!(last.left == -1 && last.top == -1 && last.right == -1 && last.bottom == -1))
+        place = last;
+    place.right = place.left + width;
+    place.bottom = place.top + height;
+    // The template opens beside the owner, perhaps partly off the screen:
+    // Accept and Drop must stay where the user can press them.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromRect(&place, MONITOR_DEFAULTTONEAREST), &monitor))
+        place = KeepInside(place, monitor.rcWork);
+    MoveWindow(hwnd(), place.left, place.top, width, height, TRUE);
+    ShowWindow(hwnd(), SW_SHOW);
 }
 
 void CScrollBitmapDlg::Layout() {
@@ -168,7 +185,15 @@ void CScrollBitmapDlg::SetUpScrolling() {
                  SWP_NOZORDER);
     SetUpBar(IDC_HSCROLL, bitmapInfo.bmWidth, viewWidth, view.left, destX);
     SetUpBar(IDC_VSCROLL, bitmapInfo.bmHeight, viewHeight, view.top, destY);
+    ShowScrolledPart();
     InvalidateRect(hwnd(), &view, TRUE);
+}
+
+// The animation shows the part of its canvas the scroll bars point at.
+void CScrollBitmapDlg::ShowScrolledPart() {
+    if (GifMode())
+        picture.SetPaintRect(RECT{scrollX, scrollY, scrollX + std::min(viewWidth, int(bitmapInfo.bmWidth)),
+                                  scrollY + std::min(viewHeight, int(bitmapInfo.bmHeight))});
 }
 
 void CScrollBitmapDlg::SetUpBar(int barId, int imageSize, int viewSize, int viewStart, int& dest) {
@@ -212,6 +237,7 @@ void CScrollBitmapDlg::Scroll(int barId, WORD request, WORD thumbPosition, int& 
         break; // pages and the end of a scroll move nothing
     }
     SetScrollPos(bar, SB_CTL, offset, TRUE);
+    ShowScrolledPart();
     scrollRepaint = true;
     InvalidateRect(hwnd(), &view, TRUE);
 }

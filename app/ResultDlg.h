@@ -13,6 +13,10 @@
 
 #include <string>
 
+// `window` moved as little as it takes to lie inside `area`; when it is
+// larger, its top-left corner (where Accept and Drop are near) is kept in.
+RECT KeepInside(const RECT& window, const RECT& area);
+
 class CScrollBitmapDlg : public win::Dialog {
 public:
     // `owner` is the main window; its waiting window, when showing, is hidden now.
@@ -21,7 +25,7 @@ public:
 
     // The capture to show; the caller keeps owning it.
     void SetBitmap(HBITMAP bitmap) { this->bitmap = bitmap; }
-    // GIF mode: the file is played by the picture control, at its own size.
+    // GIF mode: the file is played by the picture control and scrolls like a capture.
     void SetGifPath(const std::string& path) { gifPath = path; }
     INT_PTR Run() { return DoModal(owner); }
 
@@ -44,6 +48,7 @@ private:
     void SetUpBar(int barId, int imageSize, int viewSize, int viewStart, int& dest);
     void Scroll(int barId, WORD request, WORD thumbPosition, int& offset);
     void Paint();
+    void ShowScrolledPart();
     void Close(INT_PTR result, bool remember);
     void ReleaseMemoryDc();
     bool GifMode() const { return !gifPath.empty(); }

@@ -186,7 +186,6 @@ bool CDibImageGif::SaveMultipageToFile(const char* path, CDibImage* const* image
 bool CDibImageGif::EncodeMultipage(CByteStream* file, CDibImage* const* images, int count,
                                    bool localColourTables) {
     const char* failure = nullptr;
-    std::unique_ptr<CDibImageGif> writer(new CDibImageGif);
     if (!file) {
         failure = "invalid file pointer";
     } else if (!images || count <= 0 || !images[0]) {
@@ -195,11 +194,8 @@ bool CDibImageGif::EncodeMultipage(CByteStream* file, CDibImage* const* images, 
         for (int i = 0; i < count && !failure; ++i) {
             if (!images[i]) {
                 failure = "Bad image pointer";
-            } else if (images[i]->BitsPerPixel() > 8) {
-                // A frame must be a palette image: its depth is the code size.
-                failure = "multipage GIF, frame is not a palette image";
-            } else if (!writer->CheckSize(*images[i])) {
-                failure = writer->LastError();
+            } else if (!CheckFrame(*images[i])) {
+                return false; // its text is set
             }
         }
     }
@@ -207,21 +203,122 @@ bool CDibImageGif::EncodeMultipage(CByteStream* file, CDibImage* const* images, 
         SetErrorText(failure);
         return false;
     }
-
-    writer->BorrowFrom(images[0]);
-    writer->WriteHeader(file);
-    if (loopCount_ != 1) {
-        writer->SetLoopCount(std::max(0, loopCount_ - 1));
-        writer->WriteLoopExtension(file);
+    animation_ = Animation{};
+    for (int i = 0; i < count; ++i) {
+        if (!AddAnimationFrame(file, *images[i], i > 0 && localColourTables)) {
+            animation_ = Animation{};
+            return false;
+        }
     }
-    writer->SetDisposalMethod(disposalMethod_);
-    writer->WriteGraphicControl(file);
-    writer->WriteImage(file, false);
-    for (int i = 1; i < count; ++i) {
-        writer->BorrowFrom(images[i]);
-        writer->SetDisposalMethod(disposalMethod_);
-        writer->WriteGraphicControl(file);
-        writer->WriteImage(file, localColourTables);
+    return EndAnimation(file);
+}
+
+int DisposalBefore(int base, const GifArea& frame, const GifArea& next) {
+    const bool covered = next.left <= frame.left && next.top <= frame.top && next.right >= frame.right &&
+                         next.bottom >= frame.bottom;
+    return !covered && (base == 0 || base == 1) ? 2 : base;
+}
+
+// A frame must be a palette image with pixels: its depth is the code size,
+// and an empty one would give a screen of nothing.
+bool CDibImageGif::CheckFrame(const CDibImage& image) {
+    if (image.BitsPerPixel() > 8) {
+        SetErrorText("multipage GIF, frame is not a palette image");
+        return false;
+    }
+    if (image.Width() <= 0 || image.Height() <= 0) {
+        SetErrorText("multipage GIF, frame has no pixels");
+        return false;
+    }
+    return CheckSize(image);
+}
+
+// Rewrites the disposal of the frame written last, once the next is known.
+bool CDibImageGif::SetFrameDisposal(CByteStream* file, const GifArea& next) {
+    Animation& a = animation_;
+    const int disposal = DisposalBefore(disposalMethod_ & 7, a.last, next);
+    if (disposal == (disposalMethod_ & 7)) {
+        return true; // as written
+    }
+    const uint8_t flags = static_cast<uint8_t>((a.lastFlags & ~0x1C) | (disposal << 2));
+    const long end = file->Tell();
+    return file->Seek(a.lastControl, SEEK_SET) && file->PutByte(flags) && file->Seek(end, SEEK_SET);
+}
+
+bool CDibImageGif::AddAnimationFrame(CByteStream* file, CDibImage& frame, bool localColourTable) {
+    Animation& a = animation_;
+    if (!file) {
+        SetErrorText("invalid file pointer");
+        return false;
+    }
+    if (!CheckFrame(frame)) {
+        return false;
+    }
+    const ImageInfo& info = frame.Info();
+    const GifArea area{info.xOffset, info.yOffset, info.xOffset + frame.Width(),
+                       info.yOffset + frame.Height()};
+    // A refused frame writes nothing: the animation can go on without it.
+    const int32_t screenWidth = std::max(a.frames ? a.screenWidth : frame.Width(), area.right);
+    const int32_t screenHeight = std::max(a.frames ? a.screenHeight : frame.Height(), area.bottom);
+    if (screenWidth > kGifMaxDimension || screenHeight > kGifMaxDimension) {
+        SetErrorText("Image too large for GIF");
+        return false;
+    }
+    if (!a.writer) {
+        a.writer.reset(new CDibImageGif);
+    }
+    a.writer->BorrowFrom(&frame);
+    if (a.frames == 0) {
+        // The first frame's size stands for the screen until the end.
+        a.writer->WriteHeader(file);
+        if (loopCount_ != 1) {
+            a.writer->SetLoopCount(std::max(0, loopCount_ - 1));
+            a.writer->WriteLoopExtension(file);
+        }
+        a.first = area;
+    } else if (!SetFrameDisposal(file, area)) {
+        SetErrorText("Write Error in GIF file");
+        return false;
+    }
+    a.screenWidth = screenWidth;
+    a.screenHeight = screenHeight;
+    a.writer->SetDisposalMethod(disposalMethod_);
+    a.lastControl = file->Tell() + 3;
+    a.writer->WriteGraphicControl(file);
+    a.lastFlags = a.writer->graphicControl_[0];
+    a.writer->WriteImage(file, localColourTable);
+    a.last = area;
+    ++a.frames;
+    if (!file->Flush() || file->HasError()) {
+        SetErrorText("Write Error in GIF file");
+        return false;
+    }
+    return true;
+}
+
+bool CDibImageGif::EndAnimation(CByteStream* file) {
+    Animation& a = animation_;
+    if (!file || a.frames == 0) {
+        SetErrorText(file ? "multipage GIF, no images!" : "invalid file pointer");
+        return false;
+    }
+    bool ok = true;
+    // The animation loops: the last frame is followed by the first.
+    if (a.frames > 1) {
+        ok = SetFrameDisposal(file, a.first);
+    }
+    if (ok &&
+        (a.screenWidth != a.first.right - a.first.left || a.screenHeight != a.first.bottom - a.first.top)) {
+        const long end = file->Tell();
+        ok = file->Seek(6, SEEK_SET);
+        PutWord(file, static_cast<uint32_t>(a.screenWidth));
+        PutWord(file, static_cast<uint32_t>(a.screenHeight));
+        ok = ok && file->Seek(end, SEEK_SET);
+    }
+    animation_ = Animation{};
+    if (!ok) {
+        SetErrorText("Write Error in GIF file");
+        return false;
     }
     WriteComment(file);
     return FinishFile(file, true);

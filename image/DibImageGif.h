@@ -5,11 +5,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "image/DibImage.h"
 
 namespace vistrel {
+
+// A frame's place on the logical screen; right and bottom exclusive.
+struct GifArea {
+    int32_t left, top, right, bottom;
+};
+
+// How a frame leaves the screen for the one after it: a later frame that
+// does not cover it would show its pixels around itself, so then the
+// background comes back (2) in place of `base`'s "leave as is" (0 or 1).
+int DisposalBefore(int base, const GifArea& frame, const GifArea& next);
 
 class CDibImageGif : public CDibImage {
 public:
@@ -22,6 +33,15 @@ public:
     // complete animation; a failure leaves an earlier file as it was.
     bool SaveMultipageToFile(const char* path, CDibImage* const* images, int count, bool localColourTables);
     bool EncodeTrueColour(CByteStream* file);
+
+    // The same animation written one frame at a time, so that no frame has
+    // to stay in memory: each frame goes to `file` as it comes, and the end
+    // completes the file (the screen as large as the largest frame, the
+    // trailer). `file` must be seekable when frame sizes differ. The bytes
+    // equal those of EncodeMultipage over the same frames.
+    bool AddAnimationFrame(CByteStream* file, CDibImage& frame, bool localColourTable);
+    bool EndAnimation(CByteStream* file);
+    int AnimationFrames() const { return animation_.frames; }
 
     void SetLoopCount(int32_t count) { loopCount_ = count; }
     void SetDisposalMethod(int32_t method) { disposalMethod_ = method; }
@@ -83,6 +103,18 @@ private:
     void UnpackRow();
     bool FinishFile(CByteStream* file, bool ok);
     bool CheckSize(const CDibImage& image);
+    bool CheckFrame(const CDibImage& image);
+    bool SetFrameDisposal(CByteStream* file, const GifArea& next);
+
+    struct Animation {
+        std::unique_ptr<CDibImageGif> writer; // borrows each frame in turn
+        int frames = 0;
+        GifArea first{}, last{};
+        int32_t screenWidth = 0, screenHeight = 0;
+        long lastControl = -1; // where the last frame's graphic control flags are
+        uint8_t lastFlags = 0;
+    };
+    Animation animation_;
 
     uint8_t graphicControl_[4] = {};
     int32_t column_ = 0;

@@ -36,7 +36,7 @@ void CSafeFileStream::NoteErrno() {
     }
 }
 
-bool CSafeFileStream::Commit() {
+bool CSafeFileStream::Complete() {
     FILE* stream = File();
     if (!stream) {
         return false;
@@ -49,13 +49,30 @@ bool CSafeFileStream::Commit() {
         NoteErrno();
         ok = false;
     }
-    ok = ok && platform::MoveOver(temp_, target_, failure_);
-    if (ok) {
-        temp_.clear();
-    } else {
+    if (!ok) {
         Discard();
     }
     return ok;
+}
+
+bool CSafeFileStream::Sync() {
+    FILE* stream = File();
+    return stream && failure_.empty() && Flush() && platform::SyncToDisk(stream, failure_);
+}
+
+bool CSafeFileStream::Commit() {
+    if (File() && !Complete()) {
+        return false;
+    }
+    if (temp_.empty() || !failure_.empty()) {
+        return false;
+    }
+    if (!platform::MoveOver(temp_, target_, failure_)) {
+        Discard();
+        return false;
+    }
+    temp_.clear();
+    return true;
 }
 
 size_t CSafeFileStream::Write(const void* buffer, size_t size, size_t count) {

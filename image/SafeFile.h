@@ -21,6 +21,15 @@ public:
     // Flushes the bytes to the disk and moves them over the target; false
     // (and nothing changed) when any earlier write or this step failed.
     bool Commit();
+    // Flushes the bytes to the disk and closes the temporary without moving
+    // it, so that it can be shown first; a later Commit moves it, and
+    // without one the destructor removes it. False when anything failed.
+    bool Complete();
+    // Makes what was written so far durable, so that a long file written in
+    // steps leaves little for Complete or Commit to wait for.
+    bool Sync();
+    // The temporary's path; empty once it is moved or removed.
+    const std::string& TempPath() const { return temp_; }
     // The system's words for the first failure; empty while nothing failed.
     const std::string& FailureText() const { return failure_; }
 

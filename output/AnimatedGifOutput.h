@@ -1,16 +1,17 @@
 #pragma once
 
 // The animated GIF output: its page (the file name and the delay between
-// frames) and its executor, which keeps every capture of a session as a
-// frame and writes them all as one looping GIF when the session ends.
+// frames) and its executor, which encodes every capture of a session as the
+// next frame of one looping GIF, into a temporary beside the target that
+// takes the target's name only when the session ends.
 
 #include "app/Execute.h"
-#include "image/DibImage.h"
+#include "image/DibImageGif.h"
+#include "image/SafeFile.h"
 #include "output/FilePage.h"
 
 #include <memory>
 #include <string>
-#include <vector>
 
 class CAnimatedGifDlg : public CFileSelectDlg {
 public:
@@ -29,21 +30,30 @@ class CAnimatedGifExecute : public CToExecute {
 public:
     // `delay` in hundredths of a second; the file holds its low 16 bits.
     CAnimatedGifExecute(SettingsStore& settings, const std::string& fileName, int delay);
-    // Keeps an 8-bit copy of the capture as the next frame; writes nothing.
+    // Writes an 8-bit copy of the capture as the next frame of the
+    // temporary; a capture that cannot be converted or written is told in
+    // LastFailure and left out.
     bool Store(BitmapHolder& bitmap) override;
     // Frames are previewed as one animation at the end, never one by one.
     bool StoreWithPreview(HWND, BitmapHolder& bitmap, int) override { return Store(bitmap); }
-    // Writes all frames under the name as entered, then offers the file in
-    // the Result preview when `preview` is on; a dropped file is deleted.
-    // True without writing anything when no frame was stored.
+    // Completes the file and moves it under the name as entered; with
+    // `preview` on, the finished temporary is shown first and only Accept
+    // moves it, Drop removes it alone. True without any file when no frame
+    // was stored.
     bool Finish(HWND owner, int preview) override;
 
-    size_t frameCount() const { return frames.size(); }
+    size_t frameCount() const { return static_cast<size_t>(writer.AnimationFrames()); }
 
 private:
-    bool Write(std::string& failure);
+    bool Fail(const std::string& why);
+    void Report(HWND owner, const std::string& why) const;
+    std::string WriteFailure(const vistrel::CSafeFileStream& stream) const;
 
     std::string fileName;
     int delay;
-    std::vector<std::unique_ptr<vistrel::CDibImage>> frames;
+    vistrel::CDibImageGif writer;
+    // Opened with the first frame; none before it and after a failed write.
+    std::unique_ptr<vistrel::CSafeFileStream> file;
+    // The reason the temporary cannot be completed any more.
+    std::string broken;
 };

@@ -14,27 +14,6 @@ constexpr DWORD kStopWaitMs = 5000;
 constexpr DWORD kDefaultDelayMs = 100;
 constexpr DWORD kShortestDelay = 5;
 
-// The whole file in movable global memory; none when it cannot be read.
-win::GlobalMemory ReadWholeFile(const char* path, DWORD& size) {
-    size = 0;
-    win::File file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER length;
-    if (!file || !GetFileSizeEx(file.get(), &length) || length.QuadPart <= 0 ||
-        length.QuadPart > MAXDWORD / 2)
-        return {};
-    win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(length.QuadPart)));
-    win::GlobalLockGuard lock(memory.get());
-    if (!lock)
-        return {};
-    const DWORD total = static_cast<DWORD>(length.QuadPart);
-    DWORD got = 0;
-    if (!ReadFile(file.get(), lock.data(), total, &got, nullptr) || got != total)
-        return {};
-    size = total;
-    return memory;
-}
-
 // An IPicture from global memory; the stream frees the memory when `handOver`.
 win::ComPtr<IPicture> LoadPicture(HGLOBAL memory, DWORD size, bool handOver) {
     win::ComPtr<IPicture> picture;
@@ -49,7 +28,9 @@ win::ComPtr<IPicture> LoadPicture(HGLOBAL memory, DWORD size, bool handOver) {
 
 } // namespace
 
-CAnimatedPicture::CAnimatedPicture() : stopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+CAnimatedPicture::CAnimatedPicture() : stopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    InitializeCriticalSection(&canvasLock);
+}
 
 CAnimatedPicture::~CAnimatedPicture() {
     Clear();
@@ -57,6 +38,7 @@ CAnimatedPicture::~CAnimatedPicture() {
         RemoveWindowSubclass(window, SubclassProc, 1);
     if (stopEvent)
         CloseHandle(stopEvent);
+    DeleteCriticalSection(&canvasLock);
 }
 
 bool CAnimatedPicture::Attach(HWND control) {
@@ -95,18 +77,68 @@ LRESULT CALLBACK CAnimatedPicture::SubclassProc(HWND hwnd, UINT message, WPARAM 
 void CAnimatedPicture::Paint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    if (IsRectEmpty(&paintRect))
-        BitBlt(dc, 0, 0, pictureSize.cx, pictureSize.cy, memoryDc.get(), 0, 0, SRCCOPY);
-    else
-        BitBlt(dc, 0, 0, paintRect.right - paintRect.left, paintRect.bottom - paintRect.top, memoryDc.get(),
-               paintRect.left, paintRect.top, SRCCOPY);
+    {
+        CanvasLock lock(canvasLock);
+        if (IsRectEmpty(&paintRect))
+            BitBlt(dc, 0, 0, pictureSize.cx, pictureSize.cy, memoryDc.get(), 0, 0, SRCCOPY);
+        else
+            BitBlt(dc, 0, 0, paintRect.right - paintRect.left, paintRect.bottom - paintRect.top,
+                   memoryDc.get(), paintRect.left, paintRect.top, SRCCOPY);
+    }
     EndPaint(window, &paint);
 }
 
+void CAnimatedPicture::SetPaintRect(const RECT& rect) {
+    paintRect = rect;
+    if (window)
+        InvalidateRect(window, nullptr, FALSE);
+}
+
+int CAnimatedPicture::DecodedFrames() const {
+    CanvasLock lock(canvasLock);
+    int count = 0;
+    for (const PictureFrame& frame : frames)
+        count += frame.picture ? 1 : 0;
+    return count;
+}
+
+bool CAnimatedPicture::MapFile(const char* path) {
+    mappedFile = win::File(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER length;
+    if (!mappedFile || !GetFileSizeEx(mappedFile.get(), &length) || length.QuadPart <= 0 ||
+        length.QuadPart > MAXDWORD / 2)
+        return false;
+    // A view, not a copy: a long animation is read from the file frame by frame.
+    mapping = CreateFileMappingA(mappedFile.get(), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!view)
+        return false;
+    data = static_cast<const BYTE*>(view);
+    dataSize = static_cast<size_t>(length.QuadPart);
+    return true;
+}
+
+void CAnimatedPicture::ReleaseData() {
+    if (view)
+        UnmapViewOfFile(view);
+    view = nullptr;
+    if (mapping)
+        CloseHandle(mapping);
+    mapping = nullptr;
+    mappedFile.reset();
+    std::vector<BYTE>().swap(ownedData);
+    data = nullptr;
+    dataSize = 0;
+}
+
 bool CAnimatedPicture::Load(const char* path) {
-    DWORD size = 0;
-    win::GlobalMemory memory = ReadWholeFile(path, size);
-    return memory && Load(memory.get(), size);
+    Clear();
+    if (!MapFile(path)) {
+        Clear();
+        return false;
+    }
+    return LoadData(nullptr);
 }
 
 bool CAnimatedPicture::Load(const char* resourceName, const char* resourceType) {
@@ -130,17 +162,37 @@ bool CAnimatedPicture::Load(const char* resourceName, const char* resourceType) 
 
 bool CAnimatedPicture::Load(HGLOBAL memory, DWORD size) {
     Clear();
-    bool gif = false, ok = false;
     {
         win::GlobalLockGuard lock(memory);
         if (!lock)
             return false;
-        const auto* data = static_cast<const BYTE*>(lock.data());
-        gif = size >= 3 && std::memcmp(data, "GIF", 3) == 0;
-        ok = !gif || LoadGif(data, size);
+        // The caller frees its memory: frames decoded later read this copy.
+        const auto* bytes = static_cast<const BYTE*>(lock.data());
+        ownedData.assign(bytes, bytes + size);
     }
-    if (ok && frames.empty())
-        ok = LoadStill(memory, size);
+    data = ownedData.data();
+    dataSize = ownedData.size();
+    return LoadData(memory);
+}
+
+bool CAnimatedPicture::LoadData(HGLOBAL memory) {
+    const bool gif = dataSize >= 3 && std::memcmp(data, "GIF", 3) == 0;
+    bool ok = !gif || LoadGif();
+    if (ok && frames.empty()) {
+        // One picture: the loader reads it whole from movable memory.
+        win::GlobalMemory copy;
+        if (!memory) {
+            copy.reset(GlobalAlloc(GMEM_MOVEABLE, dataSize));
+            win::GlobalLockGuard lock(copy.get());
+            if (lock)
+                std::memcpy(lock.data(), data, dataSize);
+            else
+                copy.reset();
+            memory = copy.get();
+        }
+        ok = memory && LoadStill(memory, static_cast<DWORD>(dataSize));
+        ReleaseData();
+    }
     if (ok && !gif) {
         // The loader measures in HIMETRIC; the control in pixels of its screen.
         OLE_XSIZE_HIMETRIC width = 0;
@@ -163,8 +215,8 @@ bool CAnimatedPicture::LoadStill(HGLOBAL memory, DWORD size) {
     return static_cast<bool>(picture);
 }
 
-bool CAnimatedPicture::LoadGif(const BYTE* data, DWORD size) {
-    vistrel::GifBlockReader reader(data, size);
+bool CAnimatedPicture::LoadGif() {
+    vistrel::GifBlockReader reader(data, dataSize);
     if (!reader.IsGif())
         return false;
     isGif = true;
@@ -174,24 +226,13 @@ bool CAnimatedPicture::LoadGif(const BYTE* data, DWORD size) {
         return false;
     if (count == 1)
         return true; // one image: shown still by the loader itself
+    // Only the frames' places are kept; their pixels are decoded when shown.
     frames.reserve(static_cast<size_t>(count));
     reader.Reset();
     vistrel::GifFrame cut;
     while (reader.NextFrame(cut)) {
-        const size_t bytes = reader.SingleFrameSize(cut);
-        win::GlobalMemory single(GlobalAlloc(GMEM_MOVEABLE, bytes));
-        {
-            win::GlobalLockGuard lock(single.get());
-            if (!lock)
-                continue;
-            reader.WriteSingleFrame(cut, static_cast<uint8_t*>(lock.data()));
-        }
         PictureFrame frame;
-        frame.picture = LoadPicture(single.get(), static_cast<DWORD>(bytes), true);
-        // The stream owns the memory now, whether the loader took the frame or not.
-        single.release();
-        if (!frame.picture)
-            continue;
+        frame.cut = cut;
         frame.size = SIZE{cut.width, cut.height};
         frame.offset = POINT{cut.left, cut.top};
         frame.delay = cut.delay;
@@ -199,7 +240,56 @@ bool CAnimatedPicture::LoadGif(const BYTE* data, DWORD size) {
         frame.disposal = cut.disposal;
         frames.push_back(std::move(frame));
     }
-    return !frames.empty();
+    // Frames the loader refuses are left out; one at least must play.
+    for (size_t i = 0; i < frames.size(); ++i)
+        if (Decode(i))
+            return true;
+    return false;
+}
+
+IPicture* CAnimatedPicture::Decode(size_t index) {
+    PictureFrame& frame = frames[index];
+    frame.lastShown = ++showCount;
+    if (frame.picture || frame.rejected)
+        return frame.picture.get();
+    vistrel::GifBlockReader reader(data, dataSize);
+    const size_t bytes = reader.SingleFrameSize(frame.cut);
+    win::GlobalMemory single(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    {
+        win::GlobalLockGuard lock(single.get());
+        if (!lock)
+            return nullptr; // no memory now: perhaps on the next round
+        reader.WriteSingleFrame(frame.cut, static_cast<uint8_t*>(lock.data()));
+    }
+    win::ComPtr<IPicture> decoded = LoadPicture(single.get(), static_cast<DWORD>(bytes), true);
+    // The stream owns the memory now, whether the loader took the frame or not.
+    single.release();
+    frame.rejected = !decoded;
+    {
+        CanvasLock lock(canvasLock);
+        frame.picture = std::move(decoded);
+    }
+    Evict(index);
+    return frame.picture.get();
+}
+
+// Keeps at most kDecodedFrames decoded, dropping the one shown longest ago.
+void CAnimatedPicture::Evict(size_t keep) {
+    for (;;) {
+        int decoded = 0;
+        size_t oldest = frames.size();
+        for (size_t i = 0; i < frames.size(); ++i) {
+            if (!frames[i].picture)
+                continue;
+            ++decoded;
+            if (i != keep && (oldest == frames.size() || frames[i].lastShown < frames[oldest].lastShown))
+                oldest = i;
+        }
+        if (decoded <= kDecodedFrames || oldest == frames.size())
+            return;
+        CanvasLock lock(canvasLock);
+        frames[oldest].picture.reset();
+    }
 }
 
 bool CAnimatedPicture::PrepareCanvas(int width, int height) {
@@ -242,8 +332,11 @@ bool CAnimatedPicture::Draw() {
             ResumeThread(thread);
         return false;
     }
-    if (!picture || !Render(picture.get(), 0, 0, pictureSize.cx, pictureSize.cy))
-        return false;
+    {
+        CanvasLock lock(canvasLock);
+        if (!picture || !Render(picture.get(), 0, 0, pictureSize.cx, pictureSize.cy))
+            return false;
+    }
     if (window)
         InvalidateRect(window, nullptr, FALSE);
     return true;
@@ -275,39 +368,67 @@ void CAnimatedPicture::FreeSaved() {
 }
 
 void CAnimatedPicture::Animate() {
+    // Frames are decoded on this thread as they come.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     isPlaying = true;
-    Dispose(frames[currentFrame]);
+    {
+        CanvasLock lock(canvasLock);
+        Dispose(frames[currentFrame]);
+    }
+    bool shownThisRound = false;
     while (!stopRequested) {
         const PictureFrame& frame = frames[currentFrame];
-        if (frame.disposal == 3) {
-            // What lies under the frame comes back after it.
-            FreeSaved();
-            saveDc.reset(CreateCompatibleDC(memoryDc.get()));
-            saveBitmap.reset(CreateCompatibleBitmap(memoryDc.get(), frame.size.cx, frame.size.cy));
-            if (saveDc && saveBitmap) {
-                savePrevious = SelectObject(saveDc.get(), saveBitmap.get());
-                BitBlt(saveDc.get(), 0, 0, frame.size.cx, frame.size.cy, memoryDc.get(), frame.offset.x,
-                       frame.offset.y, SRCCOPY);
-            } else {
-                FreeSaved();
+        if (IPicture* picture = Decode(currentFrame)) {
+            shownThisRound = true;
+            {
+                CanvasLock lock(canvasLock);
+                if (frame.disposal == 3)
+                    SaveUnder(frame);
+                if (Render(picture, frame.offset.x, frame.offset.y, frame.size.cx, frame.size.cy) && window)
+                    InvalidateRect(window, nullptr, FALSE);
             }
+            if (stopRequested)
+                break;
+            const DWORD wait =
+                frame.hasDelay && frame.delay >= kShortestDelay ? frame.delay * 10 : kDefaultDelayMs;
+            if (WaitForSingleObject(stopEvent, wait) == WAIT_OBJECT_0 || stopRequested)
+                break;
+            CanvasLock lock(canvasLock);
+            Dispose(frame);
         }
-        if (Render(frame.picture.get(), frame.offset.x, frame.offset.y, frame.size.cx, frame.size.cy) &&
-            window)
-            InvalidateRect(window, nullptr, FALSE);
-        if (stopRequested)
-            break;
-        const DWORD wait =
-            frame.hasDelay && frame.delay >= kShortestDelay ? frame.delay * 10 : kDefaultDelayMs;
-        if (WaitForSingleObject(stopEvent, wait) == WAIT_OBJECT_0 || stopRequested)
-            break;
-        Dispose(frame);
         if (++currentFrame == frames.size()) {
             currentFrame = 0;
+            // A round in which no frame could be decoded must not spin.
+            if (!shownThisRound && WaitForSingleObject(stopEvent, kDefaultDelayMs) == WAIT_OBJECT_0)
+                break;
+            shownThisRound = false;
+            CanvasLock lock(canvasLock);
             Fill(RECT{0, 0, pictureSize.cx, pictureSize.cy});
         }
     }
+    {
+        // Pictures made in this thread's apartment go with it.
+        CanvasLock lock(canvasLock);
+        for (PictureFrame& each : frames)
+            each.picture.reset();
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
     isPlaying = false;
+}
+
+void CAnimatedPicture::SaveUnder(const PictureFrame& frame) {
+    // What lies under the frame comes back after it.
+    FreeSaved();
+    saveDc.reset(CreateCompatibleDC(memoryDc.get()));
+    saveBitmap.reset(CreateCompatibleBitmap(memoryDc.get(), frame.size.cx, frame.size.cy));
+    if (saveDc && saveBitmap) {
+        savePrevious = SelectObject(saveDc.get(), saveBitmap.get());
+        BitBlt(saveDc.get(), 0, 0, frame.size.cx, frame.size.cy, memoryDc.get(), frame.offset.x,
+               frame.offset.y, SRCCOPY);
+    } else {
+        FreeSaved();
+    }
 }
 
 void CAnimatedPicture::JoinThread(DWORD timeoutMs) {
@@ -343,6 +464,8 @@ void CAnimatedPicture::Clear() {
     }
     picture.reset();
     frames.clear();
+    ReleaseData();
+    showCount = 0;
     FreeSaved();
     if (memoryDc && memoryPrevious)
         SelectObject(memoryDc.get(), memoryPrevious);

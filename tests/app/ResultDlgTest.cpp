@@ -208,7 +208,8 @@ namespace {
 TEST(ResultPreview, DroppedCaptureTakesNoNumber) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string dir = std::string(temp) + "vistrel-preview-numbers." + std::to_string(GetCurrentProcessId());
+    const std::string dir =
+        std::string(temp) + "vistrel-preview-numbers." + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(dir.c_str(), nullptr);
     auto exists = [&](const char* name) {
         return GetFileAttributesA((dir + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -238,3 +239,19 @@ TEST(ResultPreview, DroppedCaptureTakesNoNumber) {
 }
 
 } // namespace
+
+// The preview's place from the work area Windows reports: moved in when it
+// reaches past the right or bottom edge (a template placed beside an owner
+// near the corner), its top-left kept in when it is larger.
+TEST(ResultPlacement, KeepInsideTheWorkArea) {
+    const RECT work{0, 0, 1024, 728}; // a 1024x768 screen above a 40-pixel taskbar
+    auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    EXPECT_TRUE(same(KeepInside(RECT{100, 50, 500, 350}, work), RECT{100, 50, 500, 350}));
+    EXPECT_TRUE(same(KeepInside(RECT{800, 600, 1200, 900}, work), RECT{624, 428, 1024, 728}));
+    EXPECT_TRUE(same(KeepInside(RECT{-30, -20, 370, 280}, work), RECT{0, 0, 400, 300}));
+    EXPECT_TRUE(same(KeepInside(RECT{300, 200, 1324, 968}, work), RECT{0, 0, 1024, 768}));
+    const RECT second{-1280, -200, 0, 824}; // a monitor left of and above the primary
+    EXPECT_TRUE(same(KeepInside(RECT{-100, 700, 300, 1000}, second), RECT{-400, 524, 0, 824}));
+}

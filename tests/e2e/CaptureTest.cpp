@@ -323,6 +323,10 @@ TEST(Capture, PreviewStoresOnlyWhatIsAcceptedAndReopensInPlace) {
     o.to = kPng;
     o.preview = 1;
     o.fileName = path;
+    // The main window, not the screen: a preview smaller than the screen
+    // can be put back where it was and still lie wholly on the screen.
+    o.what = kActiveWindow;
+    o.hide = 0;
     Store(o);
     CaptureRun app;
     ASSERT_RUNNING(app);
@@ -334,6 +338,8 @@ TEST(Capture, PreviewStoresOnlyWhatIsAcceptedAndReopensInPlace) {
     RECT closedAt{};
     for (Case c : {Case{IDC_DROP, false}, Case{IDCANCEL, false}, Case{IDOK, true}}) {
         DeleteFileA(path.c_str());
+        SetForegroundWindow(app.window);
+        WaitFor([&] { return GetForegroundWindow() == app.window; }, 3000);
         ASSERT_TRUE(PressButton(app.window, IDOK));
         HWND result = WaitResult(app.process.pid());
         ASSERT_TRUE(result) << "no Result dialog";

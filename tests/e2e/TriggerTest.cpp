@@ -740,8 +740,10 @@ std::string OutFolder(const TempFolder& temp) {
 // vsr.exe armed with CTRL+PRINTSCREEN to capture the whole screen into an
 // animated GIF and PRINTSCREEN to stop.
 struct AnimatedSettings {
-    AnimatedSettings(const std::string& file, DWORD delay, bool preview) {
+    AnimatedSettings(const std::string& file, DWORD delay, bool preview, const char* what) {
         StoreSession(kOnKey, file);
+        if (what)
+            settings::WriteText("lastWhatSelection", what);
         settings::WriteText("lastToSelection", "Save result as animated GIF");
         settings::WriteNumber("delay", delay);
         settings::WriteNumber("preview", preview ? 1 : 0);
@@ -753,8 +755,8 @@ struct AnimatedSettings {
 
 // Bases are made in order: the settings are stored before vsr.exe starts.
 struct AnimatedSession : AnimatedSettings, Session {
-    AnimatedSession(const std::string& file, DWORD delay, bool preview)
-        : AnimatedSettings(file, delay, preview) {}
+    AnimatedSession(const std::string& file, DWORD delay, bool preview, const char* what = nullptr)
+        : AnimatedSettings(file, delay, preview, what) {}
     bool Arm() { return PressButton(window, IDOK) && WaitArmed(); }
     bool Keys(const std::string& keys) {
         const bool sent = KeysToVictim(keys);
@@ -819,9 +821,109 @@ TEST(AnimatedGif, ThreeCapturesWriteOneLoopingGifAndTheDelayKeepsSixteenBits) {
     }
 }
 
-TEST(AnimatedGif, PreviewOpensOnceAtTheEndAndDropDeletesTheFile) {
+namespace {
+
+void WriteFileBytes(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
+// The files in a folder: the target and any temporary beside it.
+std::vector<std::string> FolderFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(found.cFileName);
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return names;
+}
+
+bool OnScreen(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return IsWindowVisible(window) && r.left >= 0 && r.top >= 0 && r.right <= GetSystemMetrics(SM_CXSCREEN) &&
+           r.bottom <= GetSystemMetrics(SM_CYSCREEN);
+}
+
+// The picture control's client area as the screen shows it, rows top-down.
+std::vector<uint32_t> ControlPixels(HWND control, int& width, int& height) {
+    RECT r;
+    GetClientRect(control, &r);
+    width = r.right;
+    height = r.bottom;
+    POINT origin{0, 0};
+    ClientToScreen(control, &origin);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
+                                 static_cast<const uint32_t*>(bits) + static_cast<size_t>(width) * height);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+} // namespace
+
+// The other program's window grows, then shrinks, between captures of the
+// active window: the screen is the largest frame, every frame lies inside
+// it, and the frame before the smaller one gives its area back (the Pillow
+// run of animated_gif.sh looks at the composed pictures). Accept of the
+// preview replaces the earlier file and leaves no temporary.
+TEST(AnimatedGif, ThreeCapturesOfAWindowThatGrowsThenShrinks) {
+    TempFolder temp;
+    const std::string folder = OutFolder(temp);
+    const std::string file = folder + "\\grown.gif";
+    WriteFileBytes(file, "an earlier animation");
+    const size_t files = FolderFiles(folder).size();
+    AnimatedSession s(file, 100, true, "Capture the active window");
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(s.Arm());
+    const SIZE sizes[] = {{300, 200}, {420, 280}, {240, 160}};
+    for (const SIZE& size : sizes) {
+        SetWindowPos(s.victim, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        s.recorder.Pump(300);
+        ASSERT_TRUE(s.Capture()) << "keys could not be sent";
+    }
+    ASSERT_TRUE(s.Keys("key Print"));
+    HWND result = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (result = ProcessWindow(s.process.pid(), "Result")) != nullptr; }, 15000))
+        << "no preview at the end of the session";
+    EXPECT_EQ(FolderFiles(folder).size(), files + 1) << "the preview shows the finished temporary";
+    EXPECT_EQ(ReadFileBytes(file).size(), std::string("an earlier animation").size());
+    ASSERT_TRUE(PressButton(result, IDOK));
+    ASSERT_TRUE(s.Ended()) << "the session did not end after Accept";
+    EXPECT_EQ(FolderFiles(folder).size(), files) << "Accept left the temporary";
+    // The frames' places and disposals are judged by Pillow in animated_gif.sh.
+    const std::vector<uint8_t> b = ReadFileBytes(file);
+    ASSERT_GT(b.size(), 13u);
+    EXPECT_EQ(ValueAt<uint16_t>(b, 6), 420);
+    EXPECT_EQ(ValueAt<uint16_t>(b, 8), 280);
+    EXPECT_TRUE(s.process.Close());
+}
+
+// A screen-sized animation: the preview fits the screen with both buttons
+// on it and scrolls the animation; Drop removes only the new animation.
+TEST(AnimatedGif, PreviewFitsTheScreenScrollsAndDropKeepsTheEarlierFile) {
     TempFolder temp;
     const std::string file = temp.path() + "\\dropped.gif";
+    const std::string before = "an earlier animation";
+    WriteFileBytes(file, before);
     AnimatedSession s(file, 100, true);
     ASSERT_TRUE(s.started);
     ASSERT_TRUE(s.Arm());
@@ -834,22 +936,47 @@ TEST(AnimatedGif, PreviewOpensOnceAtTheEndAndDropDeletesTheFile) {
     ASSERT_TRUE(
         WaitFor([&] { return (result = ProcessWindow(s.process.pid(), "Result")) != nullptr; }, 15000))
         << "no preview at the end of the session";
-    EXPECT_TRUE(Exists(file)) << "the preview must show the written file";
-    // The picture control holds the animation, the dialog's paint does not.
-    EXPECT_NE(GetDlgItem(result, IDC_PICTURE), nullptr);
+    EXPECT_EQ(FolderFiles(temp.path()).size(), 2u) << "the preview shows the finished temporary";
+    EXPECT_TRUE(OnScreen(result)) << "the preview is larger than the screen";
+    EXPECT_TRUE(OnScreen(GetDlgItem(result, IDOK)) && OnScreen(GetDlgItem(result, IDC_DROP)));
+    HWND picture = GetDlgItem(result, IDC_PICTURE);
+    HWND bar = GetDlgItem(result, IDC_HSCROLL);
+    ASSERT_NE(picture, nullptr);
+    ASSERT_TRUE(IsWindowVisible(bar)) << "a screen-sized animation needs the horizontal bar";
+    // After scrolling to the right end, each pixel shows what lay that far
+    // right of it before; judged on pixels where that differs.
+    int low = 0, high = 0;
+    GetScrollRange(bar, SB_CTL, &low, &high);
+    ASSERT_GT(high, 0);
+    s.recorder.Pump(1500);
+    int width = 0, height = 0;
+    const std::vector<uint32_t> left = ControlPixels(picture, width, height);
+    SendMessageA(result, WM_HSCROLL, MAKEWPARAM(SB_RIGHT, 0), reinterpret_cast<LPARAM>(bar));
+    s.recorder.Pump(500);
+    const std::vector<uint32_t> right = ControlPixels(picture, width, height);
+    int telling = 0, moved = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x + high < width; ++x) {
+            const size_t at = static_cast<size_t>(y) * width + x;
+            if (left[at] == left[at + high])
+                continue;
+            ++telling;
+            moved += right[at] == left[at + high];
+        }
+    ASSERT_GT(telling, 100) << "the captured screen is too plain to see a scroll";
+    EXPECT_GT(moved, telling * 9 / 10) << "the picture did not move with the scroll bar";
     ASSERT_TRUE(PressButton(result, IDC_DROP));
     ASSERT_TRUE(s.Ended()) << "the session did not end after Drop";
-    EXPECT_FALSE(Exists(file)) << "Drop must delete the file";
+    const std::vector<uint8_t> after = ReadFileBytes(file);
+    EXPECT_EQ(std::string(after.begin(), after.end()), before) << "Drop must keep the earlier file";
+    EXPECT_EQ(FolderFiles(temp.path()).size(), 1u) << "Drop left the temporary";
 }
 
 TEST(AnimatedGif, SessionWithoutCaptureLeavesAnExistingFileUntouched) {
     TempFolder temp;
     const std::string file = temp.path() + "\\kept.gif";
     const std::string before = "not replaced";
-    FILE* f = std::fopen(file.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(before.data(), 1, before.size(), f);
-    std::fclose(f);
+    WriteFileBytes(file, before);
     AnimatedSession s(file, 100, true);
     ASSERT_TRUE(s.started);
     ASSERT_TRUE(s.Arm());
@@ -858,4 +985,5 @@ TEST(AnimatedGif, SessionWithoutCaptureLeavesAnExistingFileUntouched) {
     EXPECT_EQ(ProcessWindow(s.process.pid(), "Result"), nullptr) << "nothing to preview";
     const std::vector<uint8_t> after = ReadFileBytes(file);
     EXPECT_EQ(std::string(after.begin(), after.end()), before);
+    EXPECT_EQ(FolderFiles(temp.path()).size(), 1u) << "no temporary without a frame";
 }

@@ -23,5 +23,15 @@ for name, frames, duration in (("three.gif", 3, 1000), ("zero.gif", 2, 0), ("wra
         ok = len(seen) == frames and all(d == duration for d in seen) and im.info.get("loop") == 0
         print(f"{name}: frames {len(seen)}, durations {seen}, loop {im.info.get('loop')}: {'ok' if ok else 'WRONG'}")
         failed |= not ok
+# The window that grew, then shrank: the third picture shows nothing of the
+# second outside its own 240x160.
+with Image.open(f"{sys.argv[1]}/grown.gif") as im:
+    im.seek(2)
+    third = im.convert("RGB")
+    outside = {third.getpixel((x, y)) for x in range(im.size[0]) for y in range(im.size[1])
+               if x >= 240 or y >= 160}
+    ok = im.size == (420, 280) and len(outside) == 1
+    print(f"grown.gif: screen {im.size}, {len(outside)} colours outside the third frame: {'ok' if ok else 'WRONG'}")
+    failed |= not ok
 sys.exit(1 if failed else 0)
 PY

@@ -7,6 +7,8 @@
 
 #include "TestImages.h"
 #include "image/DibImageGif.h"
+#include "image/SafeFile.h"
+#include "tests/common/Files.h"
 
 using namespace vistrel;
 using namespace vistrel::test;
@@ -414,4 +416,91 @@ TEST(GifBytes, AnimationFramesMustBePaletteImages) {
     EXPECT_FALSE(gif.EncodeMultipage(&stream, frames, 2, true));
     EXPECT_STREQ(gif.LastError(), "multipage GIF, frame is not a palette image");
     EXPECT_TRUE(stream.Data().empty());
+}
+
+namespace {
+
+std::unique_ptr<CDibImage> Filled(int32_t w, int32_t h, uint8_t index) {
+    auto image = Indexed(w, h, 8);
+    for (int32_t y = 0; y < h; ++y) {
+        std::memset(image->Row(y), index, image->Info().rowStride);
+    }
+    image->SetGifCompression(GifLzw);
+    return image;
+}
+
+} // namespace
+
+// A window that grows and then shrinks: the screen takes the largest frame,
+// and the frame before a smaller one gives its area back to the background.
+TEST(GifBytes, FramesOfDifferentSizes) {
+    auto a = Filled(300, 200, 1), b = Filled(420, 280, 2), c = Filled(240, 160, 3);
+    CDibImage* frames[] = {a.get(), b.get(), c.get()};
+    CDibImageGif whole;
+    CMemoryStream atOnce;
+    ASSERT_TRUE(whole.EncodeMultipage(&atOnce, frames, 3, false)) << whole.LastError();
+    const DecodedGif gif = DecodeGifWithGiflib(atOnce.Data());
+    ASSERT_TRUE(gif.ok) << gif.error;
+    EXPECT_EQ(gif.screenWidth, 420);
+    EXPECT_EQ(gif.screenHeight, 280);
+    ASSERT_EQ(gif.frames.size(), 3u);
+    EXPECT_EQ(gif.frames[0].disposal, 0); // covered by the larger second frame
+    EXPECT_EQ(gif.frames[1].disposal, 2); // the third is smaller
+    EXPECT_EQ(gif.frames[2].disposal, 0); // the first, after the loop, covers it
+    const std::vector<uint8_t> third = ComposeGif(gif, 2);
+    const RgbQuad colour = c->PaletteEntry(3);
+    for (int y = 0; y < 280; ++y) {
+        for (int x = 0; x < 420; ++x) {
+            const uint8_t* p = &third[(static_cast<size_t>(y) * 420 + x) * 3];
+            const bool inside = x < 240 && y < 160;
+            ASSERT_EQ(p[0], inside ? colour.rgbRed : 0) << x << "," << y;
+        }
+    }
+
+    // One frame at a time into a file: the same bytes.
+    const std::string path = TempPath("sizes.gif");
+    {
+        CSafeFileStream file(path);
+        CDibImageGif stepwise;
+        for (CDibImage* frame : frames) {
+            ASSERT_TRUE(stepwise.AddAnimationFrame(&file, *frame, false)) << stepwise.LastError();
+        }
+        ASSERT_TRUE(stepwise.EndAnimation(&file));
+        ASSERT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(ReadFileBytes(path), atOnce.Data());
+    std::remove(path.c_str());
+
+    // Frames of one size keep the first frame's screen and disposal 0 alone.
+    CDibImage* same[] = {a.get(), a.get(), a.get()};
+    CMemoryStream fullScreen;
+    ASSERT_TRUE(whole.EncodeMultipage(&fullScreen, same, 3, false));
+    const Bytes& bytes = fullScreen.Data();
+    EXPECT_EQ(Bytes(bytes.begin() + 6, bytes.begin() + 10), (Bytes{300 & 0xFF, 300 >> 8, 200, 0}));
+    size_t controls = 0;
+    for (size_t at = Find(bytes, {0x21, 0xF9, 0x04}); at != std::string::npos;
+         at = Find(bytes, {0x21, 0xF9, 0x04}, at + 1), ++controls) {
+        EXPECT_EQ(bytes.at(at + 3), 0);
+    }
+    EXPECT_EQ(controls, 3u);
+}
+
+// An empty frame is refused (no 0x0 screen); a refused write is told at the
+// frame where it happened.
+TEST(GifBytes, StepwiseAnimationFailures) {
+    CDibImage empty(FormatBmp);
+    CDibImageGif gif;
+    CMemoryStream stream;
+    EXPECT_FALSE(gif.AddAnimationFrame(&stream, empty, false));
+    EXPECT_STREQ(gif.LastError(), "multipage GIF, frame has no pixels");
+    EXPECT_TRUE(stream.Data().empty());
+    CDibImage* withEmpty[] = {&empty};
+    EXPECT_FALSE(gif.EncodeMultipage(&stream, withEmpty, 1, false));
+
+    auto frame = Filled(64, 64, 5);
+    CMemoryStream small(1000);
+    CDibImageGif writer;
+    EXPECT_TRUE(writer.AddAnimationFrame(&small, *frame, false)) << "the first frame fits";
+    EXPECT_FALSE(writer.AddAnimationFrame(&small, *Filled(300, 300, 6), false));
+    EXPECT_STREQ(writer.LastError(), "Write Error in GIF file");
 }

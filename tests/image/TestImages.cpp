@@ -1,5 +1,6 @@
 #include "TestImages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -174,9 +175,23 @@ DecodedGif DecodeGifWithGiflib(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-std::vector<uint8_t> ComposeGif(const DecodedGif& gif) {
+std::vector<uint8_t> ComposeGif(const DecodedGif& gif, int last) {
     std::vector<uint8_t> screen(static_cast<size_t>(gif.screenWidth) * gif.screenHeight * 3, 0);
+    const DecodedGifFrame* previous = nullptr;
+    int n = 0;
     for (const DecodedGifFrame& f : gif.frames) {
+        if (last >= 0 && n++ > last) {
+            break;
+        }
+        for (int y = 0; previous && previous->disposal == 2 && y < previous->height; ++y) {
+            for (int x = 0; x < previous->width; ++x) {
+                const int sx = previous->left + x, sy = previous->top + y;
+                if (sx < gif.screenWidth && sy < gif.screenHeight) {
+                    std::fill_n(screen.begin() + (static_cast<long>(sy) * gif.screenWidth + sx) * 3, 3, 0);
+                }
+            }
+        }
+        previous = &f;
         for (int y = 0; y < f.height; ++y) {
             for (int x = 0; x < f.width; ++x) {
                 const int sx = f.left + x, sy = f.top + y;

@@ -57,8 +57,9 @@ struct DecodedGif {
 };
 // giflib's DGifSlurp over the bytes.
 DecodedGif DecodeGifWithGiflib(const std::vector<uint8_t>& bytes);
-// The frames composed onto an RGB screen (no disposal, transparency honoured).
-std::vector<uint8_t> ComposeGif(const DecodedGif& gif);
+// The frames up to `last` (all when -1) composed onto an RGB screen of
+// zeros, transparency and disposal 2 (back to zeros) honoured.
+std::vector<uint8_t> ComposeGif(const DecodedGif& gif, int last = -1);
 
 struct DecodedPng {
     bool ok = false;

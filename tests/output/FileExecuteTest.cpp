@@ -5,8 +5,11 @@
 #include "app/CaptureSession.h"
 #include "app/Messages.h"
 #include "capture/ScreenGrab.h"
+#include "output/AnimatedGifOutput.h"
 #include "output/FileExecute.h"
 #include "image/SafeFile.h"
+
+#include <olectl.h>
 #include "settings/SettingsStore.h"
 #include "tests/common/Files.h"
 #include "tests/common/ImportPatch.h"
@@ -24,14 +27,14 @@
 
 namespace {
 
-BitmapHolder MakeCapture(COLORREF colour) {
+BitmapHolder MakeCapture(COLORREF colour, int width = 64, int height = 48) {
     HDC screen = GetDC(nullptr);
-    BitmapHolder bitmap(CreateCompatibleBitmap(screen, 64, 48));
+    BitmapHolder bitmap(CreateCompatibleBitmap(screen, width, height));
     win::OwnedDC memory(CreateCompatibleDC(screen));
     ReleaseDC(nullptr, screen);
     win::SelectionRestore selected(memory.get(), bitmap.get());
     win::GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
-    RECT all{0, 0, 64, 48};
+    RECT all{0, 0, width, height};
     FillRect(memory.get(), &all, brush.get());
     return bitmap;
 }
@@ -463,6 +466,56 @@ TEST_F(FileOutputTest, TwoCopiesOnOneNameNeverTakeEachOthersFiles) {
     EXPECT_EQ(ReadFileBytes(dir + "\\twin0002.png"), a2Bytes);
     EXPECT_GT(ReadFileBytes(dir + "\\twin0003.png").size(), 8u);
     EXPECT_EQ(FolderEntries(dir).size(), 3u);
+
+// Each frame goes to a temporary beside the target as it is stored; Finish
+// completes it and moves it over the earlier file. A capture that cannot
+// be converted is told and left out; a session without a frame writes nothing.
+TEST_F(FileOutputTest, AnimatedFramesAreWrittenAsStoredAndMovedAtTheEnd) {
+    const std::string name = dir + "\\anim.gif";
+    WriteFile(name, "an earlier animation");
+    {
+        CAnimatedGifExecute output(settings, name, 20);
+        BitmapHolder none;
+        EXPECT_FALSE(output.Store(none));
+        EXPECT_EQ(output.LastFailure().rfind("Could not add the capture to " + name + ": ", 0), 0u)
+            << output.LastFailure();
+        EXPECT_EQ(FolderEntries(dir).size(), 1u) << "no temporary before the first frame";
+        const SIZE sizes[] = {{64, 48}, {96, 64}, {40, 30}};
+        for (const SIZE& size : sizes) {
+            BitmapHolder capture = MakeCapture(RGB(10, 20, 30), size.cx, size.cy);
+            EXPECT_TRUE(output.Store(capture)) << output.LastFailure();
+        }
+        EXPECT_EQ(output.frameCount(), 3u);
+        EXPECT_EQ(FolderEntries(dir).size(), 2u) << "the frames are in a temporary beside the target";
+        EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier animation"));
+        EXPECT_TRUE(output.Finish(nullptr, 0));
+    }
+    EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{"anim.gif"}) << "a temporary was left";
+    const std::vector<uint8_t> gif = ReadFileBytes(name);
+    ASSERT_GT(gif.size(), 13u);
+    EXPECT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF89a");
+    EXPECT_EQ(ValueAt<uint16_t>(gif, 6), 96);
+    EXPECT_EQ(ValueAt<uint16_t>(gif, 8), 64);
+    EXPECT_EQ(gif.back(), 0x3B);
+    // The system's own picture loader takes the file.
+    win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, gif.size()));
+    std::memcpy(win::GlobalLockGuard(memory.get()).data(), gif.data(), gif.size());
+    IStream* stream = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(memory.get(), FALSE, &stream), S_OK);
+    IPicture* picture = nullptr;
+    EXPECT_EQ(OleLoadPicture(stream, static_cast<LONG>(gif.size()), FALSE, IID_IPicture,
+                             reinterpret_cast<void**>(&picture)),
+              S_OK);
+    if (picture)
+        picture->Release();
+    stream->Release();
+
+    DeleteFileA(name.c_str());
+    {
+        CAnimatedGifExecute output(settings, name, 20);
+        EXPECT_TRUE(output.Finish(nullptr, 1)) << "nothing stored is no failure";
+    }
+    EXPECT_TRUE(FolderEntries(dir).empty()) << "a session without a frame leaves nothing";
 }
 
 // A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -223,5 +225,42 @@ TEST(AnimatedPicture, DestroyingTheWindowDuringALongDelayEndsTheThreadAtOnce) {
     const DWORD took = GetTickCount() - start;
     EXPECT_FALSE(host.picture.IsPlaying());
     EXPECT_LT(took, 2500u) << "the thread waited out its 30 s delay or the 5 s limit";
+    DeleteFileA(path.c_str());
+}
+
+// A long animation is decoded frame by frame as it plays, never more than a
+// few at once; the paint rectangle chooses the part of the canvas shown.
+TEST(AnimatedPicture, FramesAreDecodedAsShownAndThePaintRectChoosesThePart) {
+    std::vector<std::unique_ptr<CDibImage>> images;
+    for (int i = 0; i < 12; ++i) {
+        images.push_back(Solid(80, 30, i % 3, 1));
+        // The right half of every frame is blue.
+        for (int y = 0; y < 30; ++y)
+            std::memset(images.back()->Row(y) + 40, 2, 40);
+    }
+    const std::string path = WriteGif("vistrel_anim12.gif", std::move(images));
+    Host host;
+    ASSERT_TRUE(host.picture.Load(path.c_str()));
+    EXPECT_EQ(host.picture.FrameCount(), 12);
+    EXPECT_EQ(host.picture.DecodedFrames(), 1) << "only the first frame is decoded by Load";
+    host.picture.Draw();
+    int most = 0;
+    std::vector<uint32_t> colours;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 2000) {
+        Pump(20);
+        most = std::max(most, host.picture.DecodedFrames());
+        const uint32_t c = host.Pixel(10, 15);
+        if (colours.empty() || colours.back() != c)
+            colours.push_back(c);
+    }
+    EXPECT_GE(colours.size(), 6u) << "the animation did not play through its frames";
+    EXPECT_LE(most, CAnimatedPicture::kDecodedFrames);
+    EXPECT_GE(most, 2);
+    EXPECT_EQ(host.Pixel(50, 15), kColours[2]);
+    host.picture.SetPaintRect(RECT{40, 0, 80, 30});
+    Pump(300);
+    EXPECT_EQ(host.Pixel(10, 15), kColours[2]) << "the right half is shown at the left";
+    host.picture.Stop();
     DeleteFileA(path.c_str());
 }
