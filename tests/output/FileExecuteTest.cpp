@@ -466,6 +466,7 @@ TEST_F(FileOutputTest, TwoCopiesOnOneNameNeverTakeEachOthersFiles) {
     EXPECT_EQ(ReadFileBytes(dir + "\\twin0002.png"), a2Bytes);
     EXPECT_GT(ReadFileBytes(dir + "\\twin0003.png").size(), 8u);
     EXPECT_EQ(FolderEntries(dir).size(), 3u);
+}
 
 // Each frame goes to a temporary beside the target as it is stored; Finish
 // completes it and moves it over the earlier file. A capture that cannot
