@@ -5,6 +5,7 @@
 #include "capture/ScreenGrab.h"
 #include "capture/ScreenSources.h"
 #include "tests/capture/Pixels.h"
+#include "tests/common/Messages.h"
 #include "settings/SettingsStore.h"
 #include "trigger/ImmediateExecute.h"
 #include "trigger/WaitingWindow.h"
@@ -21,14 +22,6 @@ SIZE BitmapSize(const BitmapHolder& bitmap) {
     return SIZE{info.bmWidth, info.bmHeight};
 }
 
-void Pump(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    do {
-        DispatchPendingMessages();
-        Sleep(10);
-    } while (GetTickCount() - start < milliseconds);
-}
-
 // An ordinary captioned top-level window made the foreground window.
 HWND MakeForegroundWindow(int x, int y, int w, int h) {
     HWND window = CreateWindowExA(0, "STATIC", "target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, w, h,
@@ -36,7 +29,7 @@ HWND MakeForegroundWindow(int x, int y, int w, int h) {
     SetForegroundWindow(window);
     const DWORD start = GetTickCount();
     while (GetForegroundWindow() != window && GetTickCount() - start < 3000)
-        Pump(20);
+        PumpFor(20);
     return window;
 }
 
@@ -48,7 +41,7 @@ protected:
         ASSERT_TRUE(waiting.Create(owner));
         SetWindowPos(waiting.hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        Pump(50);
+        PumpFor(50);
     }
     void TearDown() override { DestroyWindow(owner); }
 
@@ -104,7 +97,7 @@ TEST_F(SourcesTest, ActiveWindowWholeOrClientAndCutAtTheScreenEdge) {
 
     // Partly past the left edge: the image starts at the edge, the rectangle does not.
     SetWindowPos(target, nullptr, -100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Pump(50);
+    PumpFor(50);
     GetWindowRect(target, &window);
     ASSERT_TRUE(whole.Capture(bitmap, rect, &waiting));
     EXPECT_EQ(rect.left, window.left);
@@ -148,11 +141,11 @@ TEST_F(SourcesTest, ControlPickShowsItsPromptAndLeavesNoStripsAfterTheWaitingWin
     GetWindowRect(waiting.hwnd(), &w);
     HWND target = CreateWindowExA(WS_EX_TOPMOST, "BUTTON", "target", WS_POPUP | WS_VISIBLE, w.right + 1,
                                   w.top + 20, 150, 80, nullptr, nullptr, nullptr, nullptr);
-    Pump(300);
+    PumpFor(300);
     SetCursorPos(w.right + 70, w.top + 60);
     source.OnPointerMove();
     DestroyWindow(waiting.hwnd());
-    Pump(300);
+    PumpFor(300);
     const RECT band{w.right - 3, w.top + 10, w.right + 5, w.top + 110};
     BitmapHolder before, after;
     ASSERT_TRUE(GrabScreenRect(band, before, false));

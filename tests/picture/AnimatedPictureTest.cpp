@@ -7,6 +7,7 @@
 #include "image/ByteStream.h"
 #include "image/DibImageGif.h"
 #include "tests/e2e/VsrDriver.h"
+#include "tests/common/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -71,16 +72,6 @@ std::string WriteGif(const char* name, std::vector<std::unique_ptr<CDibImage>> i
     return path;
 }
 
-void Pump(DWORD ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
-}
-
 // A topmost window holding the control at its top-left corner.
 struct Host {
     Host() {
@@ -90,7 +81,7 @@ struct Host {
         control = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 0, 0, 10, 10, frame,
                                   nullptr, nullptr, nullptr);
         picture.Attach(control);
-        Pump(200);
+        PumpFor(200);
     }
     ~Host() {
         if (IsWindow(frame))
@@ -129,7 +120,7 @@ TEST(AnimatedPicture, ThreeFramesPlayInOrderWithTheirDelays) {
     std::vector<std::pair<uint32_t, DWORD>> seen;
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 3000) {
-        Pump(0);
+        PumpFor(0);
         const uint32_t c = host.Pixel(20, 15);
         if (seen.empty() || seen.back().first != c)
             seen.emplace_back(c, GetTickCount());
@@ -169,7 +160,7 @@ TEST(AnimatedPicture, DisposalTwoLeavesTheButtonFace) {
     const DWORD start = GetTickCount();
     // While the small blue frame shows, the red one has been cleared around it.
     while (!(redSeen && host.Pixel(10, 10) == kColours[2]) && GetTickCount() - start < 5000) {
-        Pump(10);
+        PumpFor(10);
         redSeen = redSeen || host.Pixel(30, 20) == kColours[0];
     }
     ASSERT_TRUE(redSeen) << "the first frame never showed";
@@ -198,7 +189,7 @@ TEST(AnimatedPicture, StillPicturesAreDrawnWithoutAThread) {
         EXPECT_EQ(host.picture.PictureSize().cx, 24) << path;
         EXPECT_EQ(host.picture.PictureSize().cy, 16) << path;
         EXPECT_TRUE(host.picture.Draw()) << path;
-        Pump(300);
+        PumpFor(300);
         EXPECT_FALSE(host.picture.IsPlaying()) << path;
         const uint32_t c = host.Pixel(12, 8);
         EXPECT_LT(c & 0xFFFF00, 0x202000u) << path << " shows " << std::hex << c;
@@ -219,7 +210,7 @@ TEST(AnimatedPicture, DestroyingTheWindowDuringALongDelayEndsTheThreadAtOnce) {
     ASSERT_TRUE(host.picture.Load(path.c_str()));
     host.picture.Draw();
     ASSERT_TRUE(e2e::WaitFor([&] { return host.picture.IsPlaying(); }, 3000)) << "the thread did not start";
-    Pump(300);
+    PumpFor(300);
     const DWORD start = GetTickCount();
     DestroyWindow(host.frame);
     const DWORD took = GetTickCount() - start;
@@ -248,7 +239,7 @@ TEST(AnimatedPicture, FramesAreDecodedAsShownAndThePaintRectChoosesThePart) {
     std::vector<uint32_t> colours;
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 2000) {
-        Pump(20);
+        PumpFor(20);
         most = std::max(most, host.picture.DecodedFrames());
         const uint32_t c = host.Pixel(10, 15);
         if (colours.empty() || colours.back() != c)
@@ -259,7 +250,7 @@ TEST(AnimatedPicture, FramesAreDecodedAsShownAndThePaintRectChoosesThePart) {
     EXPECT_GE(most, 2);
     EXPECT_EQ(host.Pixel(50, 15), kColours[2]);
     host.picture.SetPaintRect(RECT{40, 0, 80, 30});
-    Pump(300);
+    PumpFor(300);
     EXPECT_EQ(host.Pixel(10, 15), kColours[2]) << "the right half is shown at the left";
     host.picture.Stop();
     DeleteFileA(path.c_str());

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "capture/ScreenGrab.h"
 #include "resources/resource.h"
+#include "tests/common/Messages.h"
 #include "trigger/WaitingWindow.h"
 
 #include <gtest/gtest.h>
@@ -37,14 +38,6 @@ struct MainStandIn {
     HWND window;
 };
 
-void Pump(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    do {
-        DispatchPendingMessages();
-        Sleep(10);
-    } while (GetTickCount() - start < milliseconds);
-}
-
 std::string ItemText(HWND dialog, int id) {
     char text[256] = {};
     GetDlgItemTextA(dialog, id, text, sizeof text);
@@ -57,7 +50,7 @@ protected:
         ASSERT_TRUE(container.Create(main.window));
         SetWindowPos(container.hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        Pump(50);
+        PumpFor(50);
     }
     RECT WindowRect() const {
         RECT r;
@@ -145,7 +138,7 @@ TEST_F(WaitingWindowTest, KeyPageButtonsPostToTheMainWindowAndHide) {
     for (int i = 0; i < 2; ++i)
         SendMessageA(page->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_WIZ_CAPTURE, BN_CLICKED), 0);
     SendMessageA(page->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_WIZ_CANCEL, BN_CLICKED), 0);
-    Pump(50);
+    PumpFor(50);
     EXPECT_EQ(MainStandIn::captures, 2);
     EXPECT_EQ(MainStandIn::ends, 1);
 
@@ -171,24 +164,24 @@ TEST_F(WaitingWindowTest, TimerPageCountsDownAndCapturesOnce) {
     EXPECT_EQ(ItemText(page->hwnd(), IDC_COUNTDOWN), "Remaining seconds: 10 screenshots: 3");
     page->StartCountdown(main.window, 2, 0);
     EXPECT_EQ(ItemText(page->hwnd(), IDC_COUNTDOWN), "Remaining seconds: 2");
-    Pump(1300);
+    PumpFor(1300);
     const std::string during = ItemText(page->hwnd(), IDC_COUNTDOWN);
     EXPECT_TRUE(during == "Remaining seconds: 1" || during == "Remaining seconds: 0") << during;
     EXPECT_EQ(MainStandIn::captures, 0);
     // Expiry posts one capture and stops both timers.
     const DWORD start = GetTickCount();
     while (MainStandIn::captures == 0 && GetTickCount() - start < 3000)
-        Pump(50);
+        PumpFor(50);
     EXPECT_EQ(MainStandIn::captures, 1) << "no capture after the interval";
     const std::string after = ItemText(page->hwnd(), IDC_COUNTDOWN);
-    Pump(1200);
+    PumpFor(1200);
     EXPECT_EQ(MainStandIn::captures, 1);
     EXPECT_EQ(ItemText(page->hwnd(), IDC_COUNTDOWN), after) << "refresh timer still running";
 
     // The Capture button works once per page.
     for (int i = 0; i < 2; ++i)
         SendMessageA(page->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_WIZ_CAPTURE, BN_CLICKED), 0);
-    Pump(50);
+    PumpFor(50);
     EXPECT_EQ(MainStandIn::captures, 2);
 }
 

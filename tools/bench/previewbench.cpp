@@ -8,6 +8,7 @@
 #include "image/DibImageGif.h"
 #include "image/SafeFile.h"
 #include "picture/AnimatedPicture.h"
+#include "tests/common/Messages.h"
 #include "tools/bench/BenchPictures.h"
 
 #include <psapi.h>
@@ -53,16 +54,6 @@ bool WriteAnimation(const std::string& path, int frames) {
     return writer.EndAnimation(&file) && file.Commit();
 }
 
-void Pump(DWORD ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -94,7 +85,7 @@ int main(int argc, char** argv) {
             picture.Draw();
             const DWORD start = GetTickCount();
             while (GetTickCount() - start < playMs) {
-                Pump(100);
+                PumpFor(100);
                 most = std::max(most, PrivateMegabytes());
                 gdi = std::max(gdi, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
             }
