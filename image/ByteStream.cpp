@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#define VISTREL_FSEEK _fseeki64
+#define VISTREL_FTELL _ftelli64
+#else
+#define VISTREL_FSEEK fseeko
+#define VISTREL_FTELL ftello
+#endif
+
 namespace vistrel {
 
 CStdioStream::CStdioStream() : stream_(nullptr), ownsStream_(true) {}
@@ -31,22 +39,22 @@ size_t CStdioStream::Write(const void* buffer, size_t size, size_t count) {
     return stream_ ? std::fwrite(buffer, size, count, stream_) : 0;
 }
 
-bool CStdioStream::Seek(long offset, int origin) {
-    return stream_ ? std::fseek(stream_, offset, origin) == 0 : false;
+bool CStdioStream::Seek(int64_t offset, int origin) {
+    return stream_ ? VISTREL_FSEEK(stream_, offset, origin) == 0 : false;
 }
 
-long CStdioStream::Tell() {
-    return stream_ ? std::ftell(stream_) : 0;
+int64_t CStdioStream::Tell() {
+    return stream_ ? VISTREL_FTELL(stream_) : 0;
 }
 
-long CStdioStream::Size() {
+int64_t CStdioStream::Size() {
     if (!stream_) {
         return -1;
     }
-    const long here = std::ftell(stream_);
-    std::fseek(stream_, 0, SEEK_END);
-    const long size = std::ftell(stream_);
-    std::fseek(stream_, here, SEEK_SET);
+    const int64_t here = VISTREL_FTELL(stream_);
+    VISTREL_FSEEK(stream_, 0, SEEK_END);
+    const int64_t size = VISTREL_FTELL(stream_);
+    VISTREL_FSEEK(stream_, here, SEEK_SET);
     return size;
 }
 
@@ -106,14 +114,14 @@ size_t CMemoryStream::Write(const void* buffer, size_t size, size_t count) {
     return items;
 }
 
-bool CMemoryStream::Seek(long offset, int origin) {
-    long base = 0;
+bool CMemoryStream::Seek(int64_t offset, int origin) {
+    int64_t base = 0;
     if (origin == SEEK_CUR) {
-        base = static_cast<long>(pos_);
+        base = static_cast<int64_t>(pos_);
     } else if (origin == SEEK_END) {
-        base = static_cast<long>(data_.size());
+        base = static_cast<int64_t>(data_.size());
     }
-    const long target = base + offset;
+    const int64_t target = base + offset;
     if (target < 0 || static_cast<size_t>(target) > data_.size()) {
         return false;
     }

@@ -3,20 +3,23 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
 namespace vistrel {
 
+// Offsets are 64 bits everywhere: `long` has 32 on 64-bit Windows, and a
+// long animation passes 2 GiB.
 class CByteStream {
 public:
     virtual ~CByteStream() = default;
     virtual bool Close() = 0;
     virtual size_t Read(void* buffer, size_t size, size_t count) = 0;
     virtual size_t Write(const void* buffer, size_t size, size_t count) = 0;
-    virtual bool Seek(long offset, int origin) = 0;
-    virtual long Tell() = 0;
-    virtual long Size() = 0;
+    virtual bool Seek(int64_t offset, int origin) = 0;
+    virtual int64_t Tell() = 0;
+    virtual int64_t Size() = 0;
     virtual bool Flush() = 0;
     virtual bool AtEnd() = 0;
     virtual long HasError() = 0;
@@ -36,9 +39,9 @@ public:
     bool Close() override;
     size_t Read(void* buffer, size_t size, size_t count) override;
     size_t Write(const void* buffer, size_t size, size_t count) override;
-    bool Seek(long offset, int origin) override;
-    long Tell() override;
-    long Size() override;
+    bool Seek(int64_t offset, int origin) override;
+    int64_t Tell() override;
+    int64_t Size() override;
     bool Flush() override;
     bool AtEnd() override;
     long HasError() override;
@@ -67,9 +70,9 @@ public:
     bool Close() override { return true; }
     size_t Read(void* buffer, size_t size, size_t count) override;
     size_t Write(const void* buffer, size_t size, size_t count) override;
-    bool Seek(long offset, int origin) override;
-    long Tell() override { return static_cast<long>(pos_); }
-    long Size() override { return static_cast<long>(data_.size()); }
+    bool Seek(int64_t offset, int origin) override;
+    int64_t Tell() override { return static_cast<int64_t>(pos_); }
+    int64_t Size() override { return static_cast<int64_t>(data_.size()); }
     bool Flush() override { return !error_; }
     bool AtEnd() override { return pos_ >= data_.size(); }
     long HasError() override { return error_ ? 1 : 0; }

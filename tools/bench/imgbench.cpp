@@ -47,9 +47,9 @@ public:
         bytes += size * count;
         return count;
     }
-    bool Seek(long, int) override { return false; }
-    long Tell() override { return static_cast<long>(bytes); }
-    long Size() override { return static_cast<long>(bytes); }
+    bool Seek(int64_t, int) override { return false; }
+    int64_t Tell() override { return static_cast<int64_t>(bytes); }
+    int64_t Size() override { return static_cast<int64_t>(bytes); }
     bool Flush() override { return true; }
     bool AtEnd() override { return true; }
     long HasError() override { return 0; }
