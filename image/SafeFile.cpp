@@ -1,14 +1,24 @@
 #include "image/SafeFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace vistrel {
 
 std::string TempNameFor(const std::string& filePart, int attempt) {
-    // A long name would push the temporary past the system's limits.
-    const std::string shown = filePart.size() <= kTempNamePartMax ? "-" + filePart : std::string();
-    return "~vsr" + shown + (attempt > 1 ? "." + std::to_string(attempt) : std::string()) + ".tmp";
+    std::string shown = filePart;
+    if (filePart.size() > kTempNamePartMax) {
+        // A long name would push the temporary past the system's limits; its
+        // digest (FNV-1a) keeps temporaries of different names apart.
+        uint32_t hash = 2166136261u;
+        for (unsigned char c : filePart)
+            hash = (hash ^ c) * 16777619u;
+        char digest[9];
+        std::snprintf(digest, sizeof digest, "%08x", static_cast<unsigned>(hash));
+        shown = digest;
+    }
+    return "~vsr-" + shown + (attempt > 1 ? "." + std::to_string(attempt) : std::string()) + ".tmp";
 }
 
 CSafeFileStream::CSafeFileStream(const std::string& target) : CStdioStream(nullptr), target_(target) {
@@ -25,14 +35,16 @@ void CSafeFileStream::Discard() {
         Attach(nullptr);
     }
     if (!temp_.empty()) {
-        platform::RemoveFile(temp_);
+        if (!platform::RemoveFile(temp_)) {
+            leftBehind_ = temp_;
+        }
         temp_.clear();
     }
 }
 
 void CSafeFileStream::NoteErrno() {
     if (failure_.empty()) {
-        failure_ = errno ? std::strerror(errno) : "the file could not be written";
+        failure_ = platform::WriteFailureText(errno);
     }
 }
 
@@ -45,6 +57,7 @@ bool CSafeFileStream::Complete() {
     // fclose may still find the disk full: only a clean close may replace.
     Attach(nullptr);
     errno = 0;
+    platform::ClearWriteError();
     if (std::fclose(stream) != 0 && ok) {
         NoteErrno();
         ok = false;
@@ -61,6 +74,14 @@ bool CSafeFileStream::Sync() {
 }
 
 bool CSafeFileStream::Commit() {
+    if (CommitKeeping()) {
+        return true;
+    }
+    Discard();
+    return false;
+}
+
+bool CSafeFileStream::CommitKeeping() {
     if (File() && !Complete()) {
         return false;
     }
@@ -68,15 +89,50 @@ bool CSafeFileStream::Commit() {
         return false;
     }
     if (!platform::MoveOver(temp_, target_, failure_)) {
-        Discard();
         return false;
     }
     temp_.clear();
     return true;
 }
 
+MoveStatus CSafeFileStream::CommitAsNew(const std::string& name) {
+    if (temp_.empty() || File()) {
+        return MoveStatus::Failed;
+    }
+    std::string why;
+    const MoveStatus status = platform::MoveNew(temp_, name, why);
+    if (status == MoveStatus::Done) {
+        temp_.clear();
+    } else if (status == MoveStatus::Failed) {
+        failure_ = why;
+    }
+    return status;
+}
+
+bool CSafeFileStream::CutBack(int64_t size) {
+    if (temp_.empty()) {
+        return false;
+    }
+    // The stream's buffer may still hold what could not be written: it goes
+    // with the stream, and the file is opened afresh at the cut.
+    if (FILE* stream = File()) {
+        Attach(nullptr);
+        std::fclose(stream);
+    }
+    std::string why;
+    FILE* reopened = platform::ReopenCut(temp_, size, why);
+    if (!reopened) {
+        failure_ = why;
+        return false;
+    }
+    Attach(reopened);
+    failure_.clear();
+    return true;
+}
+
 size_t CSafeFileStream::Write(const void* buffer, size_t size, size_t count) {
     errno = 0;
+    platform::ClearWriteError();
     const size_t written = CStdioStream::Write(buffer, size, count);
     if (written != count) {
         NoteErrno();
@@ -86,6 +142,7 @@ size_t CSafeFileStream::Write(const void* buffer, size_t size, size_t count) {
 
 bool CSafeFileStream::PutByte(unsigned char byte) {
     errno = 0;
+    platform::ClearWriteError();
     if (!CStdioStream::PutByte(byte)) {
         NoteErrno();
         return false;
@@ -95,6 +152,7 @@ bool CSafeFileStream::PutByte(unsigned char byte) {
 
 bool CSafeFileStream::Flush() {
     errno = 0;
+    platform::ClearWriteError();
     if (!CStdioStream::Flush()) {
         NoteErrno();
         return false;

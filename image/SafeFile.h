@@ -4,12 +4,17 @@
 // removes the temporary and leaves an earlier file of that name as it was.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "image/ByteStream.h"
 
 namespace vistrel {
+
+// What a move that must not replace found. Refused: the system denied the
+// name (on Windows a file there that is pending deletion).
+enum class MoveStatus { Done, Exists, Missing, Refused, Failed };
 
 class CSafeFileStream : public CStdioStream {
 public:
@@ -21,6 +26,19 @@ public:
     // Flushes the bytes to the disk and moves them over the target; false
     // (and nothing changed) when any earlier write or this step failed.
     bool Commit();
+    // Commit that keeps the completed temporary when only the move failed
+    // (the target held open or read-only), for a caller that puts it under
+    // another name with CommitAsNew, or leaves it with Keep.
+    bool CommitKeeping();
+    // Moves the completed temporary to `name` only if no file has that name.
+    MoveStatus CommitAsNew(const std::string& name);
+    // Leaves the temporary on the disk: the destructor no longer removes it.
+    void Keep() { temp_.clear(); }
+    // Cuts the temporary back to its first `size` bytes and forgets an
+    // earlier failure, so that a file whose last part could not be written
+    // (a full disk) can be completed with what came before. False, with the
+    // reason kept, when even that fails.
+    bool CutBack(int64_t size);
     // Flushes the bytes to the disk and closes the temporary without moving
     // it, so that it can be shown first; a later Commit moves it, and
     // without one the destructor removes it. False when anything failed.
@@ -32,6 +50,8 @@ public:
     const std::string& TempPath() const { return temp_; }
     // The system's words for the first failure; empty while nothing failed.
     const std::string& FailureText() const { return failure_; }
+    // A temporary that could not be removed; empty when none was left.
+    const std::string& LeftBehind() const { return leftBehind_; }
 
     // Writes and flushes keep the reason of a failure.
     size_t Write(const void* buffer, size_t size, size_t count) override;
@@ -46,17 +66,16 @@ private:
     std::string target_;
     std::string temp_;
     std::string failure_;
+    std::string leftBehind_;
 };
 
 // "~vsr-shot.png.tmp" beside "dir/shot.png", then "~vsr-shot.png.2.tmp"...
 // for `attempt` 1, 2...: a name that says what the file is, should a crash
 // leave it behind. `filePart` is the target's name without its folder; one
-// longer than kTempNamePartMax is left out ("~vsr.tmp").
+// longer than kTempNamePartMax stands as a digest of itself ("~vsr-1a2b3c4d.tmp"),
+// so that different long names still give different temporaries.
 constexpr size_t kTempNamePartMax = 100;
 std::string TempNameFor(const std::string& filePart, int attempt);
-
-// What a move that must not replace found.
-enum class MoveStatus { Done, Exists, Missing, Failed };
 
 // The platform's half (SafeFilePosix.cpp, SafeFileWin.cpp).
 namespace platform {
@@ -70,6 +89,15 @@ bool MoveOver(const std::string& from, const std::string& to, std::string& failu
 // Moves `from` to `to` in one step only if no file is named `to`.
 MoveStatus MoveNew(const std::string& from, const std::string& to, std::string& failure);
 bool RemoveFile(const std::string& path);
+// Opens the existing file `path` for reading and writing, cut to its first
+// `size` bytes, positioned at its end. None with `failure` set.
+FILE* ReopenCut(const std::string& path, int64_t size, std::string& failure);
+// Forgets the system's last error before a write, so that the text below
+// names the write's own failure.
+void ClearWriteError();
+// The system's words for the write that just failed; `errnoValue` is what
+// the C library said.
+std::string WriteFailureText(int errnoValue);
 #ifdef _WIN32
 // A moment's hold by another program (access denied, sharing or lock
 // violation): the move is tried again a little later.

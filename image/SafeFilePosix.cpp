@@ -79,6 +79,10 @@ MoveStatus MoveNew(const std::string& from, const std::string& to, std::string& 
     }
     if (error == EEXIST)
         return MoveStatus::Exists;
+    if (error == EACCES || error == EPERM) {
+        failure = std::strerror(error);
+        return MoveStatus::Refused;
+    }
     if (error == ENOENT && access(from.c_str(), F_OK) != 0)
         return MoveStatus::Missing;
     failure = std::strerror(error);
@@ -87,6 +91,28 @@ MoveStatus MoveNew(const std::string& from, const std::string& to, std::string& 
 
 bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
+}
+
+FILE* ReopenCut(const std::string& path, int64_t size, std::string& failure) {
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0 || lseek(fd, 0, SEEK_END) < 0) {
+        failure = std::strerror(errno);
+        if (fd >= 0)
+            close(fd);
+        return nullptr;
+    }
+    FILE* stream = fdopen(fd, "r+b");
+    if (!stream) {
+        failure = std::strerror(errno);
+        close(fd);
+    }
+    return stream;
+}
+
+void ClearWriteError() {}
+
+std::string WriteFailureText(int errnoValue) {
+    return errnoValue ? std::strerror(errnoValue) : "the file could not be written";
 }
 
 } // namespace vistrel::platform

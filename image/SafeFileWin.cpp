@@ -92,8 +92,17 @@ FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::
 
 bool SyncToDisk(FILE* stream, std::string& failure) {
     HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    if (file == INVALID_HANDLE_VALUE || !FlushFileBuffers(file)) {
-        failure = SystemText(GetLastError());
+    if (file == INVALID_HANDLE_VALUE) {
+        failure = SystemText(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (!FlushFileBuffers(file)) {
+        const DWORD error = GetLastError();
+        // Some network and virtual drives cannot flush and say so: the bytes
+        // are written all the same.
+        if (error == ERROR_INVALID_FUNCTION)
+            return true;
+        failure = SystemText(error);
         return false;
     }
     return true;
@@ -121,11 +130,52 @@ MoveStatus MoveNew(const std::string& from, const std::string& to, std::string& 
     if (error == ERROR_FILE_NOT_FOUND)
         return MoveStatus::Missing;
     failure = SystemText(error);
-    return MoveStatus::Failed;
+    // A file of that name that is pending deletion denies access to it.
+    return error == ERROR_ACCESS_DENIED ? MoveStatus::Refused : MoveStatus::Failed;
 }
 
 bool RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != FALSE;
+}
+
+FILE* ReopenCut(const std::string& path, int64_t size, std::string& failure) {
+    // Shared as the temporary was made: readers may look, nobody else writes.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = size;
+    if (file == INVALID_HANDLE_VALUE || !SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(file)) {
+        failure = SystemText(GetLastError());
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDWR);
+    FILE* stream = fd >= 0 ? _fdopen(fd, "r+b") : nullptr;
+    if (!stream) {
+        failure = std::strerror(errno);
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(file);
+        return nullptr;
+    }
+    _fseeki64(stream, 0, SEEK_END);
+    return stream;
+}
+
+void ClearWriteError() {
+    SetLastError(ERROR_SUCCESS);
+}
+
+std::string WriteFailureText(int errnoValue) {
+    DWORD code = GetLastError();
+    if (code == ERROR_SUCCESS && errnoValue == ENOSPC)
+        code = ERROR_DISK_FULL;
+    if (code != ERROR_SUCCESS)
+        return SystemText(code);
+    return errnoValue ? std::strerror(errnoValue) : "the file could not be written";
 }
 
 } // namespace vistrel::platform

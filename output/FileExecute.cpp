@@ -21,6 +21,8 @@ FileOpStatus MoveWithoutReplacing(const std::string& from, const std::string& to
         return FileOpStatus::Exists;
     case vistrel::MoveStatus::Missing:
         return FileOpStatus::Missing;
+    case vistrel::MoveStatus::Refused:
+        return FileOpStatus::Refused;
     default:
         return FileOpStatus::Failed;
     }

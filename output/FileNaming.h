@@ -27,17 +27,24 @@ struct SplitName {
 // steps over double-byte characters so a trail byte is never a separator.
 SplitName SplitFileName(const std::string& entered, const LeadByteTest& isLeadByte = {});
 
+// Tells whether a byte is a superscript digit 1, 2 or 3 in the active code
+// page; none: the bytes of Windows-1252 (0xB9, 0xB2, 0xB3).
+using SuperscriptTest = std::function<bool(unsigned char)>;
+
 // Why the system could not keep a file under this name, in words for the
 // user; empty when it can. Refused: no file part, a file part ending in a dot
-// or a space (Windows drops them, and the extension with them), and device
-// names such as CON, NUL or COM1, with or without an extension.
-std::string FileNameProblem(const std::string& entered, const LeadByteTest& isLeadByte = {});
+// or a space (Windows drops them, and the extension with them), a colon other
+// than the drive's (it would name a stream of another file), and device names
+// such as CON, NUL, COM1 or COM¹, with or without an extension.
+std::string FileNameProblem(const std::string& entered, const LeadByteTest& isLeadByte = {},
+                            const SuperscriptTest& isSuperscriptDigit = {});
 
 // "dir\base0007.ext": at least four digits, more when the number needs them.
 std::string NumberedName(const SplitName& name, long long k);
 
-// What a file operation of the naming step found.
-enum class FileOpStatus { Done, Exists, Missing, Failed };
+// What a file operation of the naming step found. Refused: the system denied
+// the name (a file pending deletion stands there); the next number is tried.
+enum class FileOpStatus { Done, Exists, Missing, Refused, Failed };
 
 // The platform's operations for numbered names.
 struct NamingFileOps {

@@ -27,6 +27,14 @@ bool IsLeadByte(unsigned char c) {
     return IsDBCSLeadByte(c) != FALSE;
 }
 
+// Windows takes COM¹ to COM³ and LPT¹ to LPT³ for devices too.
+bool IsSuperscriptDigit(unsigned char c) {
+    const char narrow = static_cast<char>(c);
+    wchar_t wide = 0;
+    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &narrow, 1, &wide, 1) == 1 &&
+           (wide == 0x00B9 || wide == 0x00B2 || wide == 0x00B3);
+}
+
 } // namespace
 
 CFileSelectDlg::CFileSelectDlg(UINT templateId, UINT displayNameId, SettingsStore& settings,
@@ -48,7 +56,7 @@ void CFileSelectDlg::Exchange(win::DataExchange& exchange) {
     exchange.Text(IDC_FILE_NAME, fileName);
     // Refused before a session starts rather than losing its captures.
     if (exchange.saving() && !exchange.failed() && !fileName.empty()) {
-        const std::string problem = FileNameProblem(fileName, IsLeadByte);
+        const std::string problem = FileNameProblem(fileName, IsLeadByte, IsSuperscriptDigit);
         if (!problem.empty())
             exchange.Refuse(IDC_FILE_NAME, problem);
     }
