@@ -19,6 +19,15 @@ bool CToExecute::StoreWithPreview(HWND owner, BitmapHolder& bitmap, int preview)
         dialog.SetBitmap(bitmap.get());
         answer = dialog.Run();
     }
+    if (answer == -1) {
+        // A preview that cannot open is no Drop: the capture is stored as
+        // without the preview, and the user hears why it was not shown.
+        const bool stored = Store(bitmap);
+        const std::string said = stored ? "The preview could not be opened, so the capture was stored without it."
+                                        : "The preview could not be opened.";
+        lastNotice = lastNotice.empty() ? said : said + "\n\n" + lastNotice;
+        return stored;
+    }
     // Only an accepted capture is stored; a dropped one uses up no number.
     return answer == IDOK && Store(bitmap);
 }

@@ -79,9 +79,20 @@ public:
     // Something the user should know that lost nothing (a first file kept
     // under the entered name); empty when there is none.
     const std::string& LastNotice() const { return lastNotice; }
+    // A line for the waiting window about the last Store, for an output
+    // that tells its losses once, at Finish (a capture left out of an
+    // animation); empty when there is none.
+    const std::string& LastStatus() const { return lastStatus; }
+    // Forgets the texts of the last Store, so that what follows says only its own.
+    void ClearReports() {
+        lastFailure.clear();
+        lastNotice.clear();
+        lastStatus.clear();
+    }
 
 protected:
     SettingsStore& settings;
     std::string lastFailure;
     std::string lastNotice;
+    std::string lastStatus;
 };

@@ -237,12 +237,18 @@ bool CDibImageGif::CheckFrame(const CDibImage& image) {
 bool CDibImageGif::SetFrameDisposal(CByteStream* file, const GifArea& next) {
     Animation& a = animation_;
     const int disposal = DisposalBefore(disposalMethod_ & 7, a.last, next);
-    if (disposal == (disposalMethod_ & 7)) {
+    const uint8_t flags = static_cast<uint8_t>((a.lastFlags & ~0x1C) | (disposal << 2));
+    if (flags == a.lastFlags && !a.flagsUnsure) {
         return true; // as written
     }
-    const uint8_t flags = static_cast<uint8_t>((a.lastFlags & ~0x1C) | (disposal << 2));
-    const long end = file->Tell();
-    return file->Seek(a.lastControl, SEEK_SET) && file->PutByte(flags) && file->Seek(end, SEEK_SET);
+    const int64_t end = file->Tell();
+    if (!(file->Seek(a.lastControl, SEEK_SET) && file->PutByte(flags) && file->Seek(end, SEEK_SET))) {
+        a.flagsUnsure = true;
+        return false;
+    }
+    a.lastFlags = flags;
+    a.flagsUnsure = false;
+    return true;
 }
 
 bool CDibImageGif::AddAnimationFrame(CByteStream* file, CDibImage& frame, bool localColourTable) {
@@ -280,6 +286,7 @@ bool CDibImageGif::AddAnimationFrame(CByteStream* file, CDibImage& frame, bool l
         SetErrorText("Write Error in GIF file");
         return false;
     }
+    const AnimationState before = a;
     a.screenWidth = screenWidth;
     a.screenHeight = screenHeight;
     a.writer->SetDisposalMethod(disposalMethod_);
@@ -289,11 +296,22 @@ bool CDibImageGif::AddAnimationFrame(CByteStream* file, CDibImage& frame, bool l
     a.writer->WriteImage(file, localColourTable);
     a.last = area;
     ++a.frames;
+    a.beforeLast = before;
     if (!file->Flush() || file->HasError()) {
+        // The file is cut back to the frame's start by the caller.
+        TakeBackLastFrame();
         SetErrorText("Write Error in GIF file");
         return false;
     }
     return true;
+}
+
+void CDibImageGif::TakeBackLastFrame() {
+    Animation& a = animation_;
+    static_cast<AnimationState&>(a) = a.beforeLast;
+    // The last frame's flags may have been rewritten for the frame taken
+    // back: the end writes them again.
+    a.flagsUnsure = a.frames > 0;
 }
 
 bool CDibImageGif::EndAnimation(CByteStream* file) {
@@ -309,7 +327,7 @@ bool CDibImageGif::EndAnimation(CByteStream* file) {
     }
     if (ok &&
         (a.screenWidth != a.first.right - a.first.left || a.screenHeight != a.first.bottom - a.first.top)) {
-        const long end = file->Tell();
+        const int64_t end = file->Tell();
         ok = file->Seek(6, SEEK_SET);
         PutWord(file, static_cast<uint32_t>(a.screenWidth));
         PutWord(file, static_cast<uint32_t>(a.screenHeight));

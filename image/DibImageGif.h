@@ -39,8 +39,14 @@ public:
     // completes the file (the screen as large as the largest frame, the
     // trailer). `file` must be seekable when frame sizes differ. The bytes
     // equal those of EncodeMultipage over the same frames.
+    // A frame whose bytes could not all be written is forgotten again: cut
+    // back to where it began (its Tell before the call), the file ends with
+    // the frames before it, and EndAnimation completes it with them.
     bool AddAnimationFrame(CByteStream* file, CDibImage& frame, bool localColourTable);
     bool EndAnimation(CByteStream* file);
+    // Forgets the frame added last although its call succeeded (its bytes
+    // did not reach the disk after all); the file is cut back as above.
+    void TakeBackLastFrame();
     int AnimationFrames() const { return animation_.frames; }
 
     void SetLoopCount(int32_t count) { loopCount_ = count; }
@@ -106,13 +112,19 @@ private:
     bool CheckFrame(const CDibImage& image);
     bool SetFrameDisposal(CByteStream* file, const GifArea& next);
 
-    struct Animation {
-        std::unique_ptr<CDibImageGif> writer; // borrows each frame in turn
+    // What the file holds of an animation; kept apart from the writer so
+    // that a frame that failed half-way can be taken back.
+    struct AnimationState {
         int frames = 0;
         GifArea first{}, last{};
         int32_t screenWidth = 0, screenHeight = 0;
-        long lastControl = -1; // where the last frame's graphic control flags are
-        uint8_t lastFlags = 0;
+        int64_t lastControl = -1; // where the last frame's graphic control flags are
+        uint8_t lastFlags = 0;    // those flags as the file holds them
+        bool flagsUnsure = false; // a rewrite of them failed half-way
+    };
+    struct Animation : AnimationState {
+        std::unique_ptr<CDibImageGif> writer; // borrows each frame in turn
+        AnimationState beforeLast;            // before the frame added last
     };
     Animation animation_;
 
