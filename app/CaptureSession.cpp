@@ -37,6 +37,18 @@ void Tell(HWND owner, const std::string& text) {
 
 } // namespace
 
+template <typename Call> bool CCaptureSession::Guarded(Call call) {
+    try {
+        call();
+        return true;
+    } catch (const std::exception& error) {
+        if (guardedFailure_.empty())
+            guardedFailure_ = std::string("The capture session had to end: ") +
+                              (dynamic_cast<const std::bad_alloc*>(&error) ? "Out of memory." : error.what());
+        return false;
+    }
+}
+
 CCaptureSession::CCaptureSession(HWND mainWindow) : mainWindow_(mainWindow) {}
 
 CCaptureSession::~CCaptureSession() {
@@ -85,8 +97,11 @@ void CCaptureSession::Begin(const SessionOptions& options) {
         if (waitingWindow_->Create(mainWindow_))
             SetWindowPos(waitingWindow_->hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        trigger_->Begin(waitingWindow_.get(), source_.get());
-        source_->Begin(waitingWindow_.get());
+        // A trigger or source that cannot start ends the session: nothing
+        // would ever bring the main window back.
+        if (!Guarded([&] { trigger_->Begin(waitingWindow_.get(), source_.get()); }) ||
+            !Guarded([&] { source_->Begin(waitingWindow_.get()); }))
+            endRequested_ = true;
     }
     if (endRequested_)
         End();
@@ -123,6 +138,8 @@ void CCaptureSession::OnCapture() {
         endRequested_ = true;
     if (endRequested_)
         End();
+    else
+        ShowWaitingAgain(status_);
     // Shown once the step is over, so the session goes on behind the box.
     if (!lost.empty())
         MessageBoxA(mainWindow_, lost.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
@@ -137,6 +154,31 @@ void CCaptureSession::OnEndSession() {
         return;
     }
     End();
+}
+
+bool CCaptureSession::EndForClose() {
+    if (!Running())
+        return true;
+    closing_ = true;
+    if (busy_) {
+        endRequested_ = true;
+        closeAfterEnd_ = true;
+        return false;
+    }
+    End();
+    return true;
+}
+
+void CCaptureSession::ShowWaitingAgain(const std::string& status) {
+    HWND waiting = waitingWindow_ ? waitingWindow_->hwnd() : nullptr;
+    if (!Running() || !waiting)
+        return;
+    if (!status.empty() && waitingWindow_->currentPage())
+        waitingWindow_->currentPage()->SetStatusText(status);
+    // A grab hid it: without it a hidden main window leaves no sign that the
+    // session still runs. One the user hid stays hidden.
+    if (!waitingWindow_->hidden() && !IsWindowVisible(waiting))
+        SetWindowPos(waiting, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void CCaptureSession::OnPointer(UINT message, WPARAM window, LPARAM point) {
@@ -175,6 +217,7 @@ void CCaptureSession::OnPointer(UINT message, WPARAM window, LPARAM point) {
 
 std::string CCaptureSession::CaptureStep() {
     BusyScope busy(busy_);
+    status_.clear();
     try {
         return TakeCapture();
     } catch (const std::exception& error) {
@@ -220,6 +263,7 @@ std::string CCaptureSession::Store(BitmapHolder& bitmap) {
         output_->StoreWithPreview(mainWindow_, bitmap, options_.preview);
         failure = output_->LastFailure();
         notice = output_->LastNotice();
+        status_ = output_->LastStatus();
     } catch (const std::exception& error) {
         failure = FailureText(error);
     }
@@ -264,10 +308,14 @@ void CCaptureSession::End() {
     std::string finishReport;
     {
         BusyScope busy(busy_);
-        source_->End();
-        trigger_->End();
+        Guarded([&] { source_->End(); });
+        Guarded([&] { trigger_->End(); });
         try {
-            output_->Finish(mainWindow_, options_.preview);
+            // A program on its way out opens no preview: the file is written as it is.
+            output_->ClearReports();
+            output_->Finish(mainWindow_, closing_ ? 0 : options_.preview);
+            const std::string& failure = output_->LastFailure();
+            finishReport = failure.empty() ? output_->LastNotice() : NoteLoss(failure);
         } catch (const std::exception& error) {
             // The session still ends and the main window comes back.
             finishReport = NoteLoss(FailureText(error));
@@ -285,7 +333,15 @@ void CCaptureSession::End() {
     ShowWindow(mainWindow_, SW_RESTORE);
     // Allowed by the hook when a key or click of another program ended the session.
     SetForegroundWindow(mainWindow_);
+    if (!guardedFailure_.empty())
+        Tell(mainWindow_, guardedFailure_);
+    guardedFailure_.clear();
     if (!finishReport.empty())
         Tell(mainWindow_, finishReport);
     ReportLosses();
+    closing_ = false;
+    if (closeAfterEnd_) {
+        closeAfterEnd_ = false;
+        PostMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
 }

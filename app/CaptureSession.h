@@ -14,7 +14,9 @@
 // The first capture the output could not store is reported at once, after
 // its step; the session goes on, later losses are counted, and when the
 // session ends one box gives their number with the first and the last.
-// Any exception out of a step counts as such a loss.
+// Any exception out of a step counts as such a loss. An output that tells
+// its losses itself at Finish (the animation) gives a status line for the
+// waiting window instead, and its one text after the session.
 
 #include "app/Execute.h"
 
@@ -52,6 +54,11 @@ public:
 
     void OnCapture();
     void OnEndSession();
+    // The main window is closing: the session ends as on the stop
+    // combination, without a preview on the way out. False when a step is
+    // still running: the session then ends after it and closes the main
+    // window again (IDCANCEL).
+    bool EndForClose();
     // The mouse hook's reports while the control source picks a window:
     // the window under the pointer and the packed screen position.
     void OnPointer(UINT message, WPARAM window, LPARAM point);
@@ -67,6 +74,12 @@ private:
     void Flash(const RECT& rect);
     std::string Store(BitmapHolder& bitmap);
     void End();
+    // After a step of a session that goes on: the waiting window is back
+    // (unless the user hid it) with the output's word on the last capture.
+    void ShowWaitingAgain(const std::string& status);
+    // Runs a trigger's or source's Begin or End; an exception out of it is
+    // told at the end of the session, which it ends.
+    template <typename Call> bool Guarded(Call call);
     // Whether capture requests are still taken.
     bool TakesCaptures() const;
     // A capture request that came while busy is asked for again.
@@ -90,6 +103,10 @@ private:
     HWND pendingPressWindow_ = nullptr;
     POINT pendingPressPoint_{};
     bool captureDeferred_ = false; // a capture request arrived while busy
+    bool closing_ = false;         // the main window is closing: no preview at the end
+    bool closeAfterEnd_ = false;   // the main window closes once the session has ended
+    std::string status_;           // the output's word on the last capture, for the waiting page
+    std::string guardedFailure_;   // what a Begin or End threw
     int lossCount_ = 0;
     std::string firstLoss_;
     std::string lastLoss_;

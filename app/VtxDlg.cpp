@@ -181,6 +181,12 @@ void CVtxDlg::OnOK() {
     StartSession();
 }
 
+void CVtxDlg::OnCancel() {
+    if (session && !session->EndForClose())
+        return; // a step is running: the session closes the window once it has ended
+    win::Dialog::OnCancel();
+}
+
 bool CVtxDlg::StartSession() {
     // One session at a time: with the main window left visible, Capture is
     // ignored until the running session has ended.

@@ -24,6 +24,9 @@ protected:
     BOOL OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnOK() override;
+    // The close box or Escape during a session ends it first, so its
+    // output is finished (an animation written), then the program ends.
+    void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void Exchange(win::DataExchange& exchange) override;
 
