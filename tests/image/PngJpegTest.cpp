@@ -6,12 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
 #include "TestImages.h"
 #include "image/DibImage.h"
+#include "tools/bench/BareJpeg.h"
 #include "tools/bench/BenchPictures.h"
 
 using namespace vistrel;
@@ -42,15 +39,8 @@ Bytes BareLibjpeg(const CDibImage& image) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(image.Width());
-    cinfo.image_height = static_cast<JDIMENSION>(image.Height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 75, TRUE);
-    cinfo.density_unit = 1;
-    cinfo.X_density = 72;
-    cinfo.Y_density = 72;
+    bench::SetOurJpegSettings(cinfo, static_cast<JDIMENSION>(image.Width()),
+                              static_cast<JDIMENSION>(image.Height()), JCS_RGB);
     jpeg_start_compress(&cinfo, TRUE);
     Bytes rgb(static_cast<size_t>(image.Width()) * 3);
     while (cinfo.next_scanline < cinfo.image_height) {

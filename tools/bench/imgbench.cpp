@@ -32,6 +32,7 @@ extern "C" {
 }
 
 #include "image/DibImage.h"
+#include "tools/bench/BareJpeg.h"
 #include "tools/bench/BenchPictures.h"
 
 using namespace vistrel;
@@ -182,15 +183,7 @@ size_t LibjpegEncode(const AlignedRows& rows, std::vector<uint8_t>* kept = nullp
     sink.pub.term_destination = JpegSinkTerm;
     sink.kept = kept;
     cinfo.dest = &sink.pub;
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 75, TRUE);
-    cinfo.density_unit = 1;
-    cinfo.X_density = 72;
-    cinfo.Y_density = 72;
+    bench::SetOurJpegSettings(cinfo, kWidth, kHeight, JCS_EXT_BGR);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = rows.Row(static_cast<int32_t>(cinfo.next_scanline));
