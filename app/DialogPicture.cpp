@@ -1,5 +1,6 @@
 #include "app/DialogPicture.h"
 
+#include "win/PictureLoad.h"
 #include "win/Text.h"
 
 namespace {
@@ -10,7 +11,7 @@ bool IsZero(const RECT& rect) {
     return rect.left == 0 && rect.top == 0 && rect.right == 0 && rect.bottom == 0;
 }
 
-// The whole file in movable global memory, as OleLoadPicture's stream wants it.
+// The whole file in movable global memory, as the picture loader's stream wants it.
 win::GlobalMemory ReadWholeFile(HANDLE file, DWORD& size) {
     size = 0;
     LARGE_INTEGER length;
@@ -45,19 +46,7 @@ bool DialogPicture::LoadFromFile(const std::string& path, HWND owner) {
     }
     DWORD size = 0;
     win::GlobalMemory memory = ReadWholeFile(file.get(), size);
-    picture_.reset();
-    if (!memory || size == 0)
-        return false;
-    win::ComPtr<IStream> stream;
-    // The stream takes the memory over and frees it with itself.
-    if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, stream.put())))
-        return false;
-    memory.release();
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                              picture_.put_void()))) {
-        picture_.reset();
-        return false;
-    }
+    picture_ = win::PictureFromMemory(std::move(memory), size);
     return !empty();
 }
 

@@ -1,6 +1,7 @@
 #include "picture/AnimatedPicture.h"
 
 #include "picture/GifBlockReader.h"
+#include "win/PictureLoad.h"
 
 #include <commctrl.h>
 #include <process.h>
@@ -13,18 +14,6 @@ constexpr DWORD kStopWaitMs = 5000;
 // Frames without a delay of their own, or with one too short to show.
 constexpr DWORD kDefaultDelayMs = 100;
 constexpr DWORD kShortestDelay = 5;
-
-// An IPicture from global memory; the stream frees the memory when `handOver`.
-win::ComPtr<IPicture> LoadPicture(HGLOBAL memory, DWORD size, bool handOver) {
-    win::ComPtr<IPicture> picture;
-    win::ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(memory, handOver ? TRUE : FALSE, stream.put())))
-        return picture;
-    if (FAILED(
-            OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.put_void())))
-        picture.reset();
-    return picture;
-}
 
 } // namespace
 
@@ -138,7 +127,7 @@ bool CAnimatedPicture::Load(const char* path) {
         Clear();
         return false;
     }
-    return LoadData(nullptr);
+    return LoadData();
 }
 
 bool CAnimatedPicture::Load(const char* resourceName, const char* resourceType) {
@@ -149,48 +138,34 @@ bool CAnimatedPicture::Load(const char* resourceName, const char* resourceType) 
     const DWORD size = found ? SizeofResource(module, found) : 0;
     if (!bytes || size == 0)
         return false;
-    // The loader wants a stream over movable memory; resources are read-only.
-    win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size));
-    {
-        win::GlobalLockGuard lock(memory.get());
-        if (!lock)
-            return false;
-        std::memcpy(lock.data(), bytes, size);
-    }
-    return Load(memory.get(), size);
+    return LoadBytes(static_cast<const BYTE*>(bytes), size);
 }
 
 bool CAnimatedPicture::Load(HGLOBAL memory, DWORD size) {
-    Clear();
-    {
-        win::GlobalLockGuard lock(memory);
-        if (!lock)
-            return false;
-        // The caller frees its memory: frames decoded later read this copy.
-        const auto* bytes = static_cast<const BYTE*>(lock.data());
-        ownedData.assign(bytes, bytes + size);
+    win::GlobalLockGuard lock(memory);
+    if (!lock) {
+        Clear();
+        return false;
     }
-    data = ownedData.data();
-    dataSize = ownedData.size();
-    return LoadData(memory);
+    return LoadBytes(static_cast<const BYTE*>(lock.data()), size);
 }
 
-bool CAnimatedPicture::LoadData(HGLOBAL memory) {
+bool CAnimatedPicture::LoadBytes(const BYTE* bytes, size_t size) {
+    Clear();
+    // The caller keeps its bytes: frames decoded later read this copy.
+    ownedData.assign(bytes, bytes + size);
+    data = ownedData.data();
+    dataSize = ownedData.size();
+    return LoadData();
+}
+
+bool CAnimatedPicture::LoadData() {
     const bool gif = dataSize >= 3 && std::memcmp(data, "GIF", 3) == 0;
     bool ok = !gif || LoadGif();
     if (ok && frames.empty()) {
-        // One picture: the loader reads it whole from movable memory.
-        win::GlobalMemory copy;
-        if (!memory) {
-            copy.reset(GlobalAlloc(GMEM_MOVEABLE, dataSize));
-            win::GlobalLockGuard lock(copy.get());
-            if (lock)
-                std::memcpy(lock.data(), data, dataSize);
-            else
-                copy.reset();
-            memory = copy.get();
-        }
-        ok = memory && LoadStill(memory, static_cast<DWORD>(dataSize));
+        // One picture: the loader reads it whole.
+        picture = win::PictureFromBytes(data, dataSize);
+        ok = static_cast<bool>(picture);
         ReleaseData();
     }
     if (ok && !gif) {
@@ -208,11 +183,6 @@ bool CAnimatedPicture::LoadData(HGLOBAL memory) {
     // A failed load leaves the control empty.
     Clear();
     return false;
-}
-
-bool CAnimatedPicture::LoadStill(HGLOBAL memory, DWORD size) {
-    picture = LoadPicture(memory, size, false);
-    return static_cast<bool>(picture);
 }
 
 bool CAnimatedPicture::LoadGif() {
@@ -261,9 +231,7 @@ IPicture* CAnimatedPicture::Decode(size_t index) {
             return nullptr; // no memory now: perhaps on the next round
         reader.WriteSingleFrame(frame.cut, static_cast<uint8_t*>(lock.data()));
     }
-    win::ComPtr<IPicture> decoded = LoadPicture(single.get(), static_cast<DWORD>(bytes), true);
-    // The stream owns the memory now, whether the loader took the frame or not.
-    single.release();
+    win::ComPtr<IPicture> decoded = win::PictureFromMemory(std::move(single), bytes);
     frame.rejected = !decoded;
     {
         CanvasLock lock(canvasLock);

@@ -87,9 +87,9 @@ private:
     // The frame's picture, decoded now if it is not; none when refused.
     IPicture* Decode(size_t index);
     void Evict(size_t keep);
-    // `memory` holds the data when it came from memory; none for a file.
-    bool LoadData(HGLOBAL memory);
-    bool LoadStill(HGLOBAL memory, DWORD size);
+    // A copy of `bytes` becomes the data.
+    bool LoadBytes(const BYTE* bytes, size_t size);
+    bool LoadData();
     bool PrepareCanvas(int width, int height);
     void Fill(const RECT& rect);
     bool Render(IPicture* picture, int x, int y, int width, int height);

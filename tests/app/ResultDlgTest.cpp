@@ -5,6 +5,7 @@
 #include "output/FileExecute.h"
 #include "settings/SettingsStore.h"
 #include "resources/resource.h"
+#include "tests/common/Bitmaps.h"
 #include "trigger/WaitingWindow.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +20,10 @@ constexpr COLORREF kRight = RGB(0, 0, 255);
 // A capture whose left half is red and right half blue, with a green second
 // column (the view's frame covers its outermost pixels).
 win::GdiObject<HBITMAP> MakeCapture(int width, int height) {
-    HDC screen = GetDC(nullptr);
-    win::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
-    win::OwnedDC memory(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
-    win::SelectionRestore selected(memory.get(), bitmap.get());
-    win::GdiObject<HBRUSH> left(CreateSolidBrush(kLeft)), right(CreateSolidBrush(kRight)),
-        green(CreateSolidBrush(RGB(0, 255, 0)));
-    RECT l{0, 0, width / 2, height}, r{width / 2, 0, width, height}, first{1, 0, 2, height};
-    FillRect(memory.get(), &l, left.get());
-    FillRect(memory.get(), &r, right.get());
-    FillRect(memory.get(), &first, green.get());
-    return bitmap;
+    return MakeTestBitmap(width, height,
+                          {{RECT{0, 0, width / 2, height}, kLeft},
+                           {RECT{width / 2, 0, width, height}, kRight},
+                           {RECT{1, 0, 2, height}, RGB(0, 255, 0)}});
 }
 
 COLORREF ScreenPixel(int x, int y) {

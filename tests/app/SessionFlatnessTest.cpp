@@ -7,6 +7,7 @@
 #include "capture/ScreenSources.h"
 #include "output/FileExecute.h"
 #include "settings/SettingsStore.h"
+#include "tests/common/SessionWindow.h"
 #include "trigger/ImmediateExecute.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,6 @@
 #include <string>
 
 namespace {
-
-CCaptureSession* session = nullptr;
-
-LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == MSG_CAPTURE && session)
-        session->OnCapture();
-    else if (m == MSG_END_SESSION && session)
-        session->OnEndSession();
-    else
-        return DefWindowProcA(w, m, wp, lp);
-    return 0;
-}
 
 // Captures `count` times, then ends the session.
 struct Repeat : CHowExecute {
@@ -55,7 +44,7 @@ long PrivateKb() {
 
 TEST(SessionFlatness, TwoHundredCapturesInFourSessionsLeaveMemoryFlat) {
     WNDCLASSA c{};
-    c.lpfnWndProc = MainProc;
+    c.lpfnWndProc = TestMainProc;
     c.hInstance = GetModuleHandleA(nullptr);
     c.lpszClassName = "FlatMain";
     RegisterClassA(&c);

@@ -3,10 +3,13 @@
 // libjpeg.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "TestImages.h"
 #include "image/DibImage.h"
+#include "tools/bench/BareJpeg.h"
+#include "tools/bench/BenchPictures.h"
 
 using namespace vistrel;
 using namespace vistrel::test;
@@ -25,6 +28,36 @@ std::vector<std::string> PngChunks(const Bytes& bytes) {
         at += 12 + length;
     }
     return chunks;
+}
+
+// Bare libjpeg with our settings, fed rows it swapped to red-green-blue itself.
+Bytes BareLibjpeg(const CDibImage& image) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    bench::SetOurJpegSettings(cinfo, static_cast<JDIMENSION>(image.Width()),
+                              static_cast<JDIMENSION>(image.Height()), JCS_RGB);
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes rgb(static_cast<size_t>(image.Width()) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const uint8_t* s = image.Row(image.Height() - 1 - static_cast<int32_t>(cinfo.next_scanline));
+        for (size_t x = 0; x < rgb.size(); x += 3) {
+            rgb[x] = s[x + 2];
+            rgb[x + 1] = s[x + 1];
+            rgb[x + 2] = s[x];
+        }
+        JSAMPROW row = rgb.data();
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
 }
 
 } // namespace
@@ -194,4 +227,21 @@ TEST(Jpeg, NoStreamIsAnErrorNotACrash) {
     FillImage(image, 4, 4, 24, Pattern::Noise, 1);
     EXPECT_FALSE(image.Encode(nullptr, FormatJpeg));
     EXPECT_STREQ(image.LastError(), "Can't open JPEG for writing");
+}
+
+TEST(Jpeg, SameBytesAsBareLibjpeg) {
+    // The benchmark's picture, and an odd size whose rows are padded and
+    // whose last MCU row is partial.
+    CDibImage desktop, odd;
+    bench::MakeDesktop(desktop, false);
+    FillImage(odd, 333, 45, 24, Pattern::Noise, 11);
+    for (CDibImage* image : {&desktop, &odd}) {
+        bool ok = false;
+        const Bytes ours = Encoded(*image, FormatJpeg, &ok);
+        ASSERT_TRUE(ok) << image->LastError();
+        const Bytes bare = BareLibjpeg(*image);
+        ASSERT_FALSE(bare.empty());
+        EXPECT_TRUE(ours == bare) << image->Width() << "x" << image->Height() << ": " << ours.size()
+                                  << " bytes, libjpeg " << bare.size();
+    }
 }

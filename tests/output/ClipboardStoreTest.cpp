@@ -3,6 +3,7 @@
 
 #include "output/ClipboardStore.h"
 #include "output/DibUtils.h"
+#include "tests/common/Bitmaps.h"
 #include "tests/common/ImportPatch.h"
 
 #include <gtest/gtest.h>
@@ -14,18 +15,6 @@
 #include <vector>
 
 namespace {
-
-win::GdiObject<HBITMAP> MakeRedCapture(int width, int height) {
-    HDC screen = GetDC(nullptr);
-    win::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
-    win::OwnedDC memory(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
-    win::SelectionRestore selected(memory.get(), bitmap.get());
-    win::GdiObject<HBRUSH> red(CreateSolidBrush(RGB(255, 0, 0)));
-    RECT all{0, 0, width, height};
-    FillRect(memory.get(), &all, red.get());
-    return bitmap;
-}
 
 HWND MakeOwner() {
     return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -79,7 +68,7 @@ void ExpectOnlyText(HWND owner, const char* expected) {
 
 TEST(ClipboardStore, PutsDibBitmapAndPaletteInThatOrder) {
     HWND owner = MakeOwner();
-    auto capture = MakeRedCapture(7, 5);
+    auto capture = MakeTestBitmap(7, 5, RGB(255, 0, 0));
     ASSERT_TRUE(StoreBitmapOnClipboard(owner, capture.get()));
 
     ASSERT_TRUE(OpenClipboard(owner));
@@ -123,7 +112,7 @@ TEST(ClipboardStore, PutsDibBitmapAndPaletteInThatOrder) {
 TEST(ClipboardStore, GivesUpOnABusyClipboardAndLeavesItUnchanged) {
     HWND owner = MakeOwner();
     PutText(owner, "before");
-    auto capture = MakeRedCapture(3, 3);
+    auto capture = MakeTestBitmap(3, 3, RGB(255, 0, 0));
     {
         ClipboardHolder holder(1500);
         ASSERT_TRUE(holder.opened());
@@ -144,7 +133,7 @@ int WINAPI FailingGetDIBits(HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT
 TEST(ClipboardStore, ACaptureThatCannotBeConvertedLeavesTheClipboardAsItWas) {
     HWND owner = MakeOwner();
     PutText(owner, "kept");
-    auto capture = MakeRedCapture(3, 3);
+    auto capture = MakeTestBitmap(3, 3, RGB(255, 0, 0));
     {
         ImportPatch patch("gdi32.dll", "GetDIBits", reinterpret_cast<const void*>(&FailingGetDIBits));
         ASSERT_TRUE(patch.ok());
@@ -158,7 +147,7 @@ TEST(ClipboardStore, ACaptureThatCannotBeConvertedLeavesTheClipboardAsItWas) {
 
 TEST(ClipboardStore, SucceedsWhenTheClipboardIsFreedWhileRetrying) {
     HWND owner = MakeOwner();
-    auto capture = MakeRedCapture(3, 3);
+    auto capture = MakeTestBitmap(3, 3, RGB(255, 0, 0));
     ClipboardHolder holder(300);
     ASSERT_TRUE(holder.opened());
     EXPECT_TRUE(StoreBitmapOnClipboard(owner, capture.get()));

@@ -1,6 +1,7 @@
 // DIB conversions and the BMP writer on bitmaps of known colours.
 
 #include "output/DibUtils.h"
+#include "tests/common/Bitmaps.h"
 #include "tests/common/Files.h"
 #include "tests/common/ImportPatch.h"
 
@@ -25,18 +26,8 @@ int DisplayDepth() {
 
 // A screen-compatible bitmap: top half red, bottom half green.
 win::GdiObject<HBITMAP> MakeCapture(int width, int height) {
-    HDC screen = GetDC(nullptr);
-    win::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
-    win::OwnedDC memory(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
-    {
-        win::SelectionRestore selected(memory.get(), bitmap.get());
-        win::GdiObject<HBRUSH> red(CreateSolidBrush(kRed)), green(CreateSolidBrush(kGreen));
-        RECT top{0, 0, width, height / 2}, bottom{0, height / 2, width, height};
-        FillRect(memory.get(), &top, red.get());
-        FillRect(memory.get(), &bottom, green.get());
-    }
-    return bitmap;
+    return MakeTestBitmap(
+        width, height, {{RECT{0, 0, width, height / 2}, kRed}, {RECT{0, height / 2, width, height}, kGreen}});
 }
 
 // Colour of pixel (x, y), y counted from the top, of a locked packed DIB.

@@ -11,8 +11,10 @@
 
 #include <olectl.h>
 #include "settings/SettingsStore.h"
+#include "tests/common/Bitmaps.h"
 #include "tests/common/Files.h"
 #include "tests/common/ImportPatch.h"
+#include "tests/common/SessionWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -28,15 +30,7 @@
 namespace {
 
 BitmapHolder MakeCapture(COLORREF colour, int width = 64, int height = 48) {
-    HDC screen = GetDC(nullptr);
-    BitmapHolder bitmap(CreateCompatibleBitmap(screen, width, height));
-    win::OwnedDC memory(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
-    win::SelectionRestore selected(memory.get(), bitmap.get());
-    win::GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
-    RECT all{0, 0, width, height};
-    FillRect(memory.get(), &all, brush.get());
-    return bitmap;
+    return MakeTestBitmap(width, height, colour);
 }
 
 // The four file outputs by number: BMP, JPEG, PNG, GIF.
@@ -226,7 +220,6 @@ BitmapHolder MakeNoise(int width, int height) {
 // they show read and closed.
 namespace series {
 
-CCaptureSession* session = nullptr;
 int captures = 0;
 int wanted = 2;
 std::vector<std::string> boxes;
@@ -234,16 +227,6 @@ std::vector<bool> boxUp;                // per capture: whether a box was showin
 std::function<void(int)> beforeCapture; // told the number of the capture to come
 bool sourceThrows = false;
 bool mainBack = false; // the main window was shown when the session ended
-
-LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == MSG_CAPTURE && session)
-        session->OnCapture();
-    else if (m == MSG_END_SESSION && session)
-        session->OnEndSession();
-    else
-        return DefWindowProcA(w, m, wp, lp);
-    return 0;
-}
 
 struct NoiseSource : CWhatExecute {
     using CWhatExecute::CWhatExecute;
@@ -295,7 +278,7 @@ bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output, SessionOpt
     boxes.clear();
     boxUp.clear();
     WNDCLASSA c{};
-    c.lpfnWndProc = MainProc;
+    c.lpfnWndProc = TestMainProc;
     c.hInstance = GetModuleHandleA(nullptr);
     c.lpszClassName = "SeriesMain";
     RegisterClassA(&c);
