@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -256,6 +257,60 @@ TEST_F(SessionTest, ALostCaptureIsReportedAfterItsStepAndTheSessionGoesOn) {
     EXPECT_EQ(journal, "begin [capture-msg]capture store after [end-msg]source-end trigger-end finish "
                        "~source ~trigger ~output box:Could not save x.png: disk full");
     session = nullptr;
+}
+
+// A trigger that cannot start, then a source that cannot stop: each ends
+// the session (hidden main window back, every executor's End and Finish
+// run) and is told in a box after it.
+TEST_F(SessionTest, ABeginOrEndThatThrowsEndsTheSessionAndIsTold) {
+    struct FailingTrigger : Trigger {
+        using Trigger::Trigger;
+        int Begin(CWizardContainerDlg* w, CWhatExecute* s) override {
+            Trigger::Begin(w, s);
+            throw std::runtime_error("the key could not be armed");
+        }
+    };
+    struct FailingSource : Source {
+        using Source::Source;
+        void End() override {
+            Source::End();
+            throw std::runtime_error("the frame could not be closed");
+        }
+    };
+    for (bool inBegin : {true, false}) {
+        journal.clear();
+        CCaptureSession s(mainWindow);
+        session = &s;
+        std::unique_ptr<Source> source = inBegin ? std::make_unique<Source>(settings, false)
+                                                 : std::make_unique<FailingSource>(settings, false);
+        std::unique_ptr<Trigger> trigger = inBegin ? std::make_unique<FailingTrigger>(settings, mainWindow)
+                                                   : std::make_unique<Trigger>(settings, mainWindow);
+        ASSERT_TRUE(s.Accept(std::move(source), std::move(trigger), std::make_unique<Output>(settings)));
+        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+            if (HWND box = FindWindowA(nullptr, "Vistrel")) {
+                KillTimer(nullptr, id);
+                char text[128] = {};
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                journal += std::string("box:") + text;
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+        });
+        s.Begin(SessionOptions{1, 0, 0, 0});
+        const DWORD start = GetTickCount();
+        while ((s.Running() || journal.find("box:") == std::string::npos) && GetTickCount() - start < 10000) {
+            DispatchPendingMessages();
+            Sleep(10);
+        }
+        EXPECT_FALSE(s.Running());
+        EXPECT_TRUE(IsWindowVisible(mainWindow)) << "main window not restored";
+        EXPECT_NE(journal.find("source-end trigger-end finish ~source ~trigger ~output "), std::string::npos)
+            << journal;
+        EXPECT_NE(journal.find(inBegin ? "box:The capture session had to end: the key could not be armed"
+                                       : "box:The capture session had to end: the frame could not be closed"),
+                  std::string::npos)
+            << journal;
+        session = nullptr;
+    }
 }
 
 } // namespace

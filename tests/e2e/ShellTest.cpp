@@ -442,6 +442,20 @@ TEST(Shell, BrowsedAndLongFileNamesSurviveARestart) {
         CloseMessageBox(refused->window);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(refused->window); }, 5000));
         EXPECT_FALSE(settings::ReadText("fileName")) << "a refused name must stop the capture";
+        // So are Windows' superscript device names and a stream of another file.
+        const std::pair<const char*, const char*> refusals[] = {
+            {"COM\xB9.png", "\"COM\xB9.png\" names a device, not a file. Please choose another name."},
+            {"a.png:x", "A file name cannot hold a colon other than the drive's: \"a.png:x\"."}};
+        for (const auto& [typed, said] : refusals) {
+            SetDlgItemTextA(page, IDC_FILE_NAME, typed);
+            PostMessageA(app.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            auto box = WaitMessageBox(app.process.pid(), "Vistrel", 10000);
+            ASSERT_TRUE(box) << "no box for " << typed;
+            EXPECT_EQ(box->text, said);
+            CloseMessageBox(box->window);
+            ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000));
+        }
+        EXPECT_FALSE(settings::ReadText("fileName"));
 
         // Typed: a name of 300 characters, stored whole on Capture.
         SetDlgItemTextA(page, IDC_FILE_NAME, longName.c_str());

@@ -740,8 +740,9 @@ std::string OutFolder(const TempFolder& temp) {
 // vsr.exe armed with CTRL+PRINTSCREEN to capture the whole screen into an
 // animated GIF and PRINTSCREEN to stop.
 struct AnimatedSettings {
-    AnimatedSettings(const std::string& file, DWORD delay, bool preview, const char* what) {
+    AnimatedSettings(const std::string& file, DWORD delay, bool preview, const char* what, bool hide) {
         StoreSession(kOnKey, file);
+        settings::WriteNumber("hide", hide ? 1 : 0);
         if (what)
             settings::WriteText("lastWhatSelection", what);
         settings::WriteText("lastToSelection", "Save result as animated GIF");
@@ -755,8 +756,9 @@ struct AnimatedSettings {
 
 // Bases are made in order: the settings are stored before vsr.exe starts.
 struct AnimatedSession : AnimatedSettings, Session {
-    AnimatedSession(const std::string& file, DWORD delay, bool preview, const char* what = nullptr)
-        : AnimatedSettings(file, delay, preview, what) {}
+    AnimatedSession(const std::string& file, DWORD delay, bool preview, const char* what = nullptr,
+                    bool hide = false)
+        : AnimatedSettings(file, delay, preview, what, hide) {}
     bool Arm() { return PressButton(window, IDOK) && WaitArmed(); }
     bool Keys(const std::string& keys) {
         const bool sent = KeysToVictim(keys);
@@ -986,4 +988,129 @@ TEST(AnimatedGif, SessionWithoutCaptureLeavesAnExistingFileUntouched) {
     const std::vector<uint8_t> after = ReadFileBytes(file);
     EXPECT_EQ(std::string(after.begin(), after.end()), before);
     EXPECT_EQ(FolderFiles(temp.path()).size(), 1u) << "no temporary without a frame";
+}
+
+namespace {
+
+// A window of random pixels over the whole screen, painted by a thread of its
+// own: every whole-screen frame then takes about a byte a pixel.
+class NoiseBackdrop {
+public:
+    NoiseBackdrop() {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        WaitFor([&] { return window_ != nullptr; }, 5000);
+    }
+    ~NoiseBackdrop() {
+        if (window_)
+            PostMessageA(window_, WM_CLOSE, 0, 0);
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_PAINT) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(w, &ps);
+            const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+            std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+            uint32_t seed = 7;
+            for (uint32_t& p : pixels)
+                p = (seed = seed * 1664525u + 1013904223u) >> 8;
+            BITMAPINFO info{};
+            info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+            EndPaint(w, &ps);
+            return 0;
+        }
+        if (m == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProcA(w, m, wp, lp);
+    }
+    static DWORD WINAPI Run(void* self) {
+        WNDCLASSA c{};
+        c.lpfnWndProc = Proc;
+        c.hInstance = GetModuleHandleA(nullptr);
+        c.lpszClassName = "NoiseBackdrop";
+        RegisterClassA(&c);
+        HWND w = CreateWindowExA(WS_EX_NOACTIVATE, c.lpszClassName, "", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                 GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, c.hInstance, nullptr);
+        SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        static_cast<NoiseBackdrop*>(self)->window_ = w;
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        return 0;
+    }
+    HANDLE thread_ = nullptr;
+    HWND window_ = nullptr;
+};
+
+} // namespace
+
+// Key trigger, "hide" on, the animation on a drive with room for about two
+// frames (full_disk.sh maps it): after every capture the waiting window is
+// back, the stop combination ends the session, the main window returns and
+// one box says how many captures the file holds; Pillow counts them.
+TEST(AnimatedGif, OnAFullDriveTheFramesThatFitStayAndTheSessionGoesOn) {
+    const char* drive = std::getenv("VISTREL_FULL_DISK");
+    if (!drive)
+        GTEST_SKIP() << "needs a small drive; run through full_disk.sh";
+    NoiseBackdrop noise;
+    const std::string file = std::string(drive) + "\\small.gif";
+    AnimatedSession s(file, 10, false, nullptr, true);
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(s.Arm());
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_TRUE(s.Capture()) << "capture " << i << " was not taken";
+        EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(FindWaitingWindow(s.process.pid())) != FALSE; }, 10000))
+            << "the waiting window did not come back after capture " << i;
+    }
+    EXPECT_NE(PageText(s.process.pid(), IDC_STATUS).find("could not be added to " + file), std::string::npos)
+        << "the waiting page does not say that a capture was left out";
+    ASSERT_TRUE(s.Keys("key Print"));
+    const auto box = WaitMessageBox(s.process.pid(), "Vistrel", 15000);
+    ASSERT_TRUE(box) << "the stop combination did not end the session with its report";
+    EXPECT_TRUE(IsWindowVisible(s.window)) << "the main window did not return";
+    int held = 0;
+    ASSERT_EQ(std::sscanf(box->text.c_str(), (file + " holds %d captures.").c_str(), &held), 1) << box->text;
+    EXPECT_GE(held, 1);
+    EXPECT_LE(held, 3) << box->text;
+    // The system's own words ("There is not enough space on the disk." on Windows).
+    char diskFull[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_DISK_FULL, 0, diskFull,
+                   sizeof diskFull, nullptr);
+    std::string reason = diskFull;
+    reason.erase(reason.find_last_not_of("\r\n") + 1);
+    EXPECT_NE(box->text.find(" 4 could not be added: " + reason), std::string::npos) << box->text;
+    CloseMessageBox(box->window);
+    ASSERT_TRUE(s.Ended());
+    EXPECT_EQ(FolderFiles(drive), std::vector<std::string>{"small.gif"}) << "a temporary was left";
+    if (const char* report = std::getenv("VISTREL_FRAMES_REPORT")) {
+        FILE* f = std::fopen(report, "a");
+        ASSERT_NE(f, nullptr) << report;
+        std::fprintf(f, "small.gif %d\n", held);
+        std::fclose(f);
+    }
+    EXPECT_TRUE(s.process.Close());
+}
+
+// Two captures with the main window showing, then its close box: the
+// session ends as on the stop combination, the animation is written, and the
+// program ends.
+TEST(AnimatedGif, ClosingTheMainWindowDuringASessionKeepsItsFrames) {
+    TempFolder temp;
+    const std::string file = temp.path() + "\\closed.gif";
+    AnimatedSession s(file, 100, true);
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(s.Arm());
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(s.Capture());
+    PostMessageA(s.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(s.process.WaitExit(20000)) << "the program did not end";
+    std::vector<int> delays;
+    int loop = 0;
+    ReadGif(file, delays, loop);
+    EXPECT_EQ(delays, std::vector<int>(2, 100)) << "the frames were lost";
+    EXPECT_EQ(FolderFiles(temp.path()), std::vector<std::string>{"closed.gif"});
 }

@@ -434,7 +434,10 @@ TEST(SafeFile, AWriteFailingPartWayKeepsTheEarlierFileAndLeavesNoTemporary) {
 
     EXPECT_EQ(TempNameFor("shot.png", 1), "~vsr-shot.png.tmp");
     EXPECT_EQ(TempNameFor("shot.png", 2), "~vsr-shot.png.2.tmp");
-    EXPECT_EQ(TempNameFor(std::string(200, 'n'), 1), "~vsr.tmp");
+    // Long names stand as a digest: short, and apart for different names.
+    const std::string longName = TempNameFor(std::string(200, 'n'), 1);
+    EXPECT_EQ(longName.size(), std::string("~vsr-12345678.tmp").size()) << longName;
+    EXPECT_NE(TempNameFor("1-" + std::string(200, 'n'), 1), TempNameFor("2-" + std::string(200, 'n'), 1));
 
     // A numbered name is claimed only while free.
     std::string why;

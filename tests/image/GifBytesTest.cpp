@@ -501,6 +501,17 @@ TEST(GifBytes, StepwiseAnimationFailures) {
     CMemoryStream small(1000);
     CDibImageGif writer;
     EXPECT_TRUE(writer.AddAnimationFrame(&small, *frame, false)) << "the first frame fits";
+    const size_t whole = small.Data().size();
     EXPECT_FALSE(writer.AddAnimationFrame(&small, *Filled(300, 300, 6), false));
     EXPECT_STREQ(writer.LastError(), "Write Error in GIF file");
+
+    // The half-written frame is forgotten: the file cut back to where it
+    // began ends as an animation of the first frame alone, on its screen.
+    CMemoryStream cut;
+    cut.Write(small.Data().data(), 1, whole);
+    ASSERT_TRUE(writer.EndAnimation(&cut)) << writer.LastError();
+    const DecodedGif gif = DecodeGifWithGiflib(cut.Data());
+    ASSERT_TRUE(gif.ok) << gif.error;
+    EXPECT_EQ(gif.screenWidth, 64);
+    EXPECT_EQ(gif.frames.size(), 1u);
 }

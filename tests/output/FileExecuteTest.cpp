@@ -15,6 +15,7 @@
 #include "tests/common/Files.h"
 #include "tests/common/ImportPatch.h"
 #include "tests/common/SessionWindow.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -225,6 +226,7 @@ int wanted = 2;
 std::vector<std::string> boxes;
 std::vector<bool> boxUp;                // per capture: whether a box was showing when it began
 std::function<void(int)> beforeCapture; // told the number of the capture to come
+int noiseSize = 512;                    // the captures' width and height
 bool sourceThrows = false;
 bool mainBack = false; // the main window was shown when the session ended
 
@@ -237,7 +239,7 @@ struct NoiseSource : CWhatExecute {
             throw std::bad_alloc();
         if (beforeCapture)
             beforeCapture(captures);
-        bitmap = MakeNoise(512, 512);
+        bitmap = MakeNoise(noiseSize, noiseSize);
         rect = RECT{0, 0, 4, 4};
         return true;
     }
@@ -307,6 +309,7 @@ bool Run(SettingsStore& settings, std::unique_ptr<CToExecute> output, SessionOpt
     beforeCapture = nullptr;
     sourceThrows = false;
     wanted = 2;
+    noiseSize = 512;
     return ended;
 }
 
@@ -461,8 +464,9 @@ TEST_F(FileOutputTest, AnimatedFramesAreWrittenAsStoredAndMovedAtTheEnd) {
         CAnimatedGifExecute output(settings, name, 20);
         BitmapHolder none;
         EXPECT_FALSE(output.Store(none));
-        EXPECT_EQ(output.LastFailure().rfind("Could not add the capture to " + name + ": ", 0), 0u)
-            << output.LastFailure();
+        EXPECT_EQ(output.LastFailure(), "") << "a left-out capture is told once, at the end";
+        EXPECT_EQ(output.LastStatus().rfind("Capture 1 could not be added to " + name + ": ", 0), 0u)
+            << output.LastStatus();
         EXPECT_EQ(FolderEntries(dir).size(), 1u) << "no temporary before the first frame";
         const SIZE sizes[] = {{64, 48}, {96, 64}, {40, 30}};
         for (const SIZE& size : sizes) {
@@ -473,6 +477,8 @@ TEST_F(FileOutputTest, AnimatedFramesAreWrittenAsStoredAndMovedAtTheEnd) {
         EXPECT_EQ(FolderEntries(dir).size(), 2u) << "the frames are in a temporary beside the target";
         EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier animation"));
         EXPECT_TRUE(output.Finish(nullptr, 0));
+        EXPECT_EQ(output.LastFailure(),
+                  name + " holds 3 captures. Capture 1 could not be added: the capture could not be converted");
     }
     EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{"anim.gif"}) << "a temporary was left";
     const std::vector<uint8_t> gif = ReadFileBytes(name);
@@ -502,6 +508,57 @@ TEST_F(FileOutputTest, AnimatedFramesAreWrittenAsStoredAndMovedAtTheEnd) {
     EXPECT_TRUE(FolderEntries(dir).empty()) << "a session without a frame leaves nothing";
 }
 
+INT_PTR WINAPI FailingDialogBox(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM) {
+    return -1;
+}
+
+BOOL WINAPI FlushRefused(HANDLE) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
+// Finished animations that meet an earlier file held open by a viewer, a
+// preview that cannot open, and a drive that cannot flush: each is kept, the
+// earlier file stays as it was, and what happened is told in one text.
+TEST_F(FileOutputTest, AnAnimationIsKeptWhateverStandsInItsWay) {
+    const std::string name = dir + "\\anim.gif";
+    const auto animate = [&](int preview) {
+        CAnimatedGifExecute output(settings, name, 20);
+        for (COLORREF colour : {RGB(200, 0, 0), RGB(0, 0, 200)}) {
+            BitmapHolder capture = MakeCapture(colour);
+            EXPECT_TRUE(output.Store(capture)) << output.LastStatus();
+        }
+        EXPECT_TRUE(output.Finish(nullptr, preview));
+        EXPECT_EQ(output.LastFailure(), "");
+        return output.LastNotice();
+    };
+    const auto isGif = [](const std::string& path) {
+        const std::vector<uint8_t> b = ReadFileBytes(path);
+        return b.size() > 13 && std::string(b.begin(), b.begin() + 6) == "GIF89a" && b.back() == 0x3B;
+    };
+    WriteFile(name, "the viewer's animation");
+    {
+        // A drive that cannot flush says "invalid function": no loss.
+        ImportPatch flush("kernel32.dll", "FlushFileBuffers", reinterpret_cast<const void*>(&FlushRefused));
+        ASSERT_TRUE(flush.ok());
+        win::File held = Hold(name);
+        ASSERT_TRUE(held);
+        const std::string notice = animate(0);
+        EXPECT_TRUE(Contains(notice, "Could not replace " + name + ": ")) << notice;
+        EXPECT_TRUE(Contains(notice, "the animation is stored as " + dir + "\\anim0001.gif.")) << notice;
+    }
+    EXPECT_EQ(ReadFileBytes(name), Bytes("the viewer's animation"));
+    EXPECT_TRUE(isGif(dir + "\\anim0001.gif"));
+    {
+        ImportPatch dialog("user32.dll", "DialogBoxParamA", reinterpret_cast<const void*>(&FailingDialogBox));
+        ASSERT_TRUE(dialog.ok());
+        const std::string notice = animate(1);
+        EXPECT_EQ(notice, "The preview could not be opened, so the animation was stored without it.");
+    }
+    EXPECT_TRUE(isGif(name)) << "a preview that cannot open is no Drop";
+    EXPECT_EQ(FolderEntries(dir), (std::vector<std::string>{"anim.gif", "anim0001.gif"})) << "a temporary was left";
+}
+
 // A drive with no room for the capture: full_disk.sh maps a 64 KiB tmpfs as a
 // drive and names a folder on it in VISTREL_FULL_DISK.
 TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
@@ -509,6 +566,7 @@ TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
     if (!full)
         GTEST_SKIP() << "needs a full drive; run through full_disk.sh";
     SettingsStore settings{"VistrelTest"};
+    const std::string diskFull = win::SystemErrorText(ERROR_DISK_FULL);
     const char* names[4] = {"shot.bmp", "shot.jpg", "shot.png", "shot.gif"};
     for (int kind = 0; kind < 4; ++kind) {
         const std::string name = std::string(full) + "\\" + names[kind];
@@ -517,11 +575,32 @@ TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
             << name << ": session not ended";
         EXPECT_EQ(series::captures, 2) << name << ": the session did not go on";
         ASSERT_EQ(series::boxes.size(), 2u) << name << ": the first loss, then the count";
-        EXPECT_NE(BoxStartingWith("Could not save " + name + ": "), "") << name;
+        EXPECT_TRUE(Contains(BoxStartingWith("Could not save " + name + ": "), diskFull)) << series::boxes[0];
         EXPECT_NE(BoxStartingWith("2 captures of this session could not be stored"), "") << name;
         EXPECT_EQ(ReadFileBytes(name), Bytes("an earlier capture")) << name << " changed";
         EXPECT_EQ(FolderEntries(full), std::vector<std::string>{names[kind]}) << "a temporary file was left";
         DeleteFileA(name.c_str());
+    }
+    // An animation keeps the frames that fit, told in one box; Pillow then
+    // counts its frames (full_disk.sh).
+    const std::string anim = std::string(full) + "\\anim.gif";
+    series::wanted = 5;
+    series::noiseSize = 120;
+    EXPECT_TRUE(series::Run(settings, std::make_unique<CAnimatedGifExecute>(settings, anim, 10)));
+    EXPECT_EQ(series::captures, 5);
+    ASSERT_EQ(series::boxes.size(), 1u);
+    int held = 0;
+    ASSERT_EQ(std::sscanf(series::boxes[0].c_str(), (anim + " holds %d captures").c_str(), &held), 1)
+        << series::boxes[0];
+    EXPECT_GE(held, 1);
+    EXPECT_LE(held, 4) << "the drive was not filled";
+    EXPECT_TRUE(Contains(series::boxes[0], " 5 could not be added: " + diskFull)) << series::boxes[0];
+    EXPECT_EQ(FolderEntries(full), std::vector<std::string>{"anim.gif"}) << "a temporary file was left";
+    if (const char* report = std::getenv("VISTREL_FRAMES_REPORT")) {
+        FILE* f = std::fopen(report, "w");
+        ASSERT_NE(f, nullptr) << report;
+        std::fprintf(f, "anim.gif %d\n", held);
+        std::fclose(f);
     }
 }
 

@@ -11,6 +11,7 @@ namespace {
 struct FakeFolder {
     std::map<std::string, std::string> files;
     std::string unwritable; // a name whose write fails as on a full disk
+    std::string pending;    // a name the system denies: a file pending deletion
 
     NamingFileOps Ops() {
         NamingFileOps ops;
@@ -19,6 +20,8 @@ struct FakeFolder {
                 return FileOpStatus::Missing;
             if (files.count(to))
                 return FileOpStatus::Exists;
+            if (to == pending)
+                return FileOpStatus::Refused;
             files[to] = files[from];
             files.erase(from);
             return FileOpStatus::Done;
@@ -95,6 +98,15 @@ TEST(FileNaming, SecondCaptureRenamesTheFirstAndNumbersAll) {
     std::map<std::string, std::string> expected{
         {"C:\\shots\\test0001.bmp", "1"}, {"C:\\shots\\test0002.bmp", "2"}, {"C:\\shots\\test0003.bmp", "3"}};
     EXPECT_EQ(folder.files, expected);
+
+    // A name pending deletion is passed over, not a lost capture.
+    FakeFolder pending;
+    pending.pending = "shot0002.png";
+    CFileNamer again("shot.png");
+    for (const char* content : {"1", "2", "3"})
+        pending.Store(again, content);
+    EXPECT_EQ(pending.files,
+              (std::map<std::string, std::string>{{"shot0001.png", "1"}, {"shot0003.png", "2"}, {"shot0004.png", "3"}}));
 }
 
 TEST(FileNaming, AnUnwrittenFirstFileIsNotRenamedAndAFailedWriteUsesUpItsNumber) {
@@ -128,6 +140,15 @@ TEST(FileNaming, SlashesSeparateFoldersAndUnkeepableNamesAreRefused) {
     for (const char* device : {"NUL", "nul.png", "C:\\shots\\Con", "COM1.bmp", "lpt9", "aux .gif", "D:/prn"})
         EXPECT_NE(FileNameProblem(device).find("names a device"), std::string::npos) << device;
     EXPECT_NE(FileNameProblem("C:/shots/").find("names a folder"), std::string::npos);
+    // Superscript digits name devices too (Windows-1252 bytes by default),
+    // and a colon past the drive a stream of another file.
+    for (const char* device : {"COM\xB9.png", "lpt\xB3", "C:\\x\\com\xB2.gif"})
+        EXPECT_NE(FileNameProblem(device).find("names a device"), std::string::npos) << device;
+    EXPECT_EQ(FileNameProblem("COM\xB9.png", {}, [](unsigned char) { return false; }), "")
+        << "a code page without superscripts";
+    for (const char* stream : {"a.png:x", "C:\\shots\\a.png:x", "C:\\a:b\\shot.png"})
+        EXPECT_NE(FileNameProblem(stream).find("colon"), std::string::npos) << stream;
+    EXPECT_EQ(FileNameProblem("C:shot.png"), "") << "a drive's own colon";
 }
 
 } // namespace
