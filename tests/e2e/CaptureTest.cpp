@@ -1,8 +1,10 @@
 // Captures as a user makes them: vsr.exe started with stored selections,
 // Capture pressed, and the files, the clipboard and the windows checked.
-// With VISTREL_CAPTURE_OUT set, the whole-screen files are left in that
-// folder for the pixel comparison against ImageMagick's own grab.
+// The whole-screen files are compared with the test's own grab of the
+// screen; with VISTREL_CAPTURE_OUT set they are left in that folder for the
+// comparison against ImageMagick's grab as well.
 
+#include "tests/common/Decoders.h"
 #include "tests/common/Files.h"
 #include "tests/e2e/VsrDriver.h"
 
@@ -136,8 +138,42 @@ std::string CaptureToFile(const char* output, const std::string& name) {
     return path;
 }
 
+// A GIF has 256 colours for the whole screen: its mean difference from the
+// screen stays small, while shifted, swapped or garbled rows go far beyond.
+constexpr double kGifTolerance = 16.0;
+
+// A whole-screen file read back by a decoder that is not ours against the
+// screen grabbed by the test right after the capture. Lossless files equal
+// it but where the screen changed in between (a clock ticking over): at most
+// one pixel in a thousand. Lossy ones stay within a mean difference per
+// channel.
+void ExpectTheScreen(const std::string& path, const Screenshot& screen, double meanTolerance = 0) {
+    ComScope com;
+    int width = 0, height = 0;
+    const bool png = path.size() > 4 && path.compare(path.size() - 4, 4, ".png") == 0;
+    const std::vector<uint32_t> file =
+        png ? DecodePng(path, width, height) : DecodeWithOle(path, width, height);
+    ASSERT_EQ(width, screen.width) << path;
+    ASSERT_EQ(height, screen.height) << path;
+    ASSERT_EQ(file.size(), screen.pixels.size()) << path;
+    size_t differ = 0;
+    double total = 0;
+    for (size_t i = 0; i < file.size(); ++i) {
+        differ += file[i] != screen.pixels[i];
+        for (int shift = 0; shift < 24; shift += 8)
+            total += std::abs(static_cast<int>((file[i] >> shift) & 0xFF) -
+                              static_cast<int>((screen.pixels[i] >> shift) & 0xFF));
+    }
+    const double mean = total / (3.0 * file.size());
+    if (meanTolerance == 0)
+        EXPECT_LE(differ * 1000, file.size()) << path << ": " << differ << " pixels differ from the screen";
+    else
+        EXPECT_LE(mean, meanTolerance) << path << ": mean difference per channel from the screen";
+}
+
 TEST(Capture, WholeScreenToBmpJpegPngGif) {
     const std::string bmp = CaptureToFile(kBitmap, "screen.bmp");
+    ExpectTheScreen(bmp, TakeScreenshot());
     std::vector<unsigned char> b = ReadFileBytes(bmp);
     ASSERT_GT(b.size(), 54u);
     const int depth = DisplayDepth();
@@ -148,7 +184,9 @@ TEST(Capture, WholeScreenToBmpJpegPngGif) {
     EXPECT_EQ(ValueAt<LONG>(b, 22), GetSystemMetrics(SM_CYSCREEN));
     EXPECT_EQ(ValueAt<DWORD>(b, 2), b.size());
 
-    std::vector<unsigned char> j = ReadFileBytes(CaptureToFile(kJpeg, "screen.jpg"));
+    const std::string jpeg = CaptureToFile(kJpeg, "screen.jpg");
+    ExpectTheScreen(jpeg, TakeScreenshot(), 4.0);
+    std::vector<unsigned char> j = ReadFileBytes(jpeg);
     ASSERT_GT(j.size(), 20u);
     EXPECT_EQ(j[0], 0xFF);
     EXPECT_EQ(j[1], 0xD8);
@@ -156,10 +194,14 @@ TEST(Capture, WholeScreenToBmpJpegPngGif) {
     EXPECT_EQ(j[13], 1) << "JFIF density in dots per inch";
     EXPECT_EQ(j[14] * 256 + j[15], 72);
     EXPECT_EQ(j[16] * 256 + j[17], 72);
-    std::vector<unsigned char> p = ReadFileBytes(CaptureToFile(kPng, "screen.png"));
+    const std::string png = CaptureToFile(kPng, "screen.png");
+    ExpectTheScreen(png, TakeScreenshot());
+    std::vector<unsigned char> p = ReadFileBytes(png);
     ASSERT_GT(p.size(), 26u);
     EXPECT_EQ(p[25], depth > 8 ? 2 : 3);
-    std::vector<unsigned char> g = ReadFileBytes(CaptureToFile(kGif, "screen.gif"));
+    const std::string gif = CaptureToFile(kGif, "screen.gif");
+    ExpectTheScreen(gif, TakeScreenshot(), kGifTolerance);
+    std::vector<unsigned char> g = ReadFileBytes(gif);
     ASSERT_GT(g.size(), 13u);
     EXPECT_EQ(std::string(g.begin(), g.begin() + 4), "GIF8");
 }
@@ -179,6 +221,7 @@ TEST(Capture, WholeScreenToTheClipboardOfAnotherProgram) {
         ASSERT_TRUE(app.CaptureAndWaitForEnd());
         app.process.Close();
     }
+    const Screenshot screen = TakeScreenshot();
     ASSERT_TRUE(OpenClipboard(nullptr));
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_PALETTE));
@@ -201,6 +244,7 @@ TEST(Capture, WholeScreenToTheClipboardOfAnotherProgram) {
     fclose(f);
     GlobalUnlock(dib);
     CloseClipboard();
+    ExpectTheScreen(path, screen);
 }
 
 TEST(Capture, BusyClipboardIsReportedOnceAndTheSessionEnds) {
