@@ -44,7 +44,7 @@ void CSafeFileStream::Discard() {
 
 void CSafeFileStream::NoteErrno() {
     if (failure_.empty()) {
-        failure_ = platform::WriteFailureText(errno);
+        failure_ = platform::WriteFailureText(errno, temp_);
     }
 }
 

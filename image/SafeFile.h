@@ -95,9 +95,9 @@ FILE* ReopenCut(const std::string& path, int64_t size, std::string& failure);
 // Forgets the system's last error before a write, so that the text below
 // names the write's own failure.
 void ClearWriteError();
-// The system's words for the write that just failed; `errnoValue` is what
-// the C library said.
-std::string WriteFailureText(int errnoValue);
+// The system's words for the write to `path` that just failed; `errnoValue`
+// is what the C library said.
+std::string WriteFailureText(int errnoValue, const std::string& path);
 #ifdef _WIN32
 // A moment's hold by another program (access denied, sharing or lock
 // violation): the move is tried again a little later.

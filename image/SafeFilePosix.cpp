@@ -111,7 +111,7 @@ FILE* ReopenCut(const std::string& path, int64_t size, std::string& failure) {
 
 void ClearWriteError() {}
 
-std::string WriteFailureText(int errnoValue) {
+std::string WriteFailureText(int errnoValue, const std::string&) {
     return errnoValue ? std::strerror(errnoValue) : "the file could not be written";
 }
 

@@ -169,10 +169,21 @@ void ClearWriteError() {
     SetLastError(ERROR_SUCCESS);
 }
 
-std::string WriteFailureText(int errnoValue) {
+// Less free space than this after a write that failed without a reason is
+// a full disk: a drive that takes part of a write says nothing of the rest.
+constexpr ULONGLONG kFullDiskSlack = 65536;
+
+std::string WriteFailureText(int errnoValue, const std::string& path) {
     DWORD code = GetLastError();
     if (code == ERROR_SUCCESS && errnoValue == ENOSPC)
         code = ERROR_DISK_FULL;
+    if (code == ERROR_SUCCESS && !path.empty()) {
+        const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
+        ULARGE_INTEGER free{};
+        if (GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &free, nullptr, nullptr) &&
+            free.QuadPart < kFullDiskSlack)
+            code = ERROR_DISK_FULL;
+    }
     if (code != ERROR_SUCCESS)
         return SystemText(code);
     return errnoValue ? std::strerror(errnoValue) : "the file could not be written";
