@@ -20,6 +20,7 @@ constexpr DWORD kEventTimeoutMs = 5000;
 constexpr DWORD kVictimStartTimeoutMs = 30000; // a cold Wine may need a while for the first window
 constexpr UINT kMarkerKey = VK_F12; // never part of a combination here: marks the end of a run of input
 constexpr UINT kDown = 128;
+constexpr UINT kLocalInputReport = WM_APP + 20; // as probe::kInputReport, from the window of this process
 
 struct Geometry {
     POINT own;     // inside the victim's client area, off its child
@@ -33,7 +34,7 @@ LRESULT CALLBACK LocalVictimProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     const bool input =
         (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST);
     if (input)
-        PostMessageA(reinterpret_cast<HWND>(GetWindowLongPtrA(wnd, GWLP_USERDATA)), probe::kInputReport, msg,
+        PostMessageA(reinterpret_cast<HWND>(GetWindowLongPtrA(wnd, GWLP_USERDATA)), kLocalInputReport, msg,
                      wParam);
     return DefWindowProcA(wnd, msg, wParam, lParam);
 }
@@ -155,8 +156,10 @@ protected:
         return nullptr;
     }
 
+    static bool IsInputReport(UINT msg) { return msg == probe::kInputReport || msg == kLocalInputReport; }
+
     static bool IsMarker(const Posted& p) {
-        return (p.msg == probe::kInputReport && p.wParam == WM_KEYUP && p.lParam == kMarkerKey) ||
+        return (IsInputReport(p.msg) && p.wParam == WM_KEYUP && p.lParam == kMarkerKey) ||
                (p.msg == MSG_KEY_ENTERED && p.wParam == kMarkerKey);
     }
 
@@ -208,12 +211,12 @@ protected:
         return out;
     }
 
-    // Input messages the victim's windows received: count of `msg`, optionally
-    // only those with the given wParam (the key).
-    static int VictimGot(UINT msg, long long key = -1) {
+    // Input messages the victims' windows received: count of `msg`, optionally
+    // only those with the given wParam (the key) and from one victim (its report).
+    static int VictimGot(UINT msg, long long key = -1, UINT from = 0) {
         int n = 0;
         for (const Posted& p : recorder_->Log())
-            if (p.msg == probe::kInputReport && p.wParam == msg && (key < 0 || p.lParam == key))
+            if (IsInputReport(p.msg) && (!from || p.msg == from) && p.wParam == msg && (key < 0 || p.lParam == key))
                 ++n;
         return n;
     }
@@ -619,6 +622,39 @@ TEST_F(HookInput, APickedPressKeepsItsReleaseFromTheProgramAfterPickingEnds) {
         for (UINT m : {WM_LBUTTONUP, WM_RBUTTONUP, WM_CONTEXTMENU})
             got += VictimGotMouse(m);
         EXPECT_EQ(got, 0) << "button " << button << " reached the picked program";
+    }
+}
+
+TEST_F(HookInput, AClickReleasedOverAnotherProgramLeavesNoButtonBehind) {
+    // The picked program is in the background: on Windows its capture does not
+    // bring it the release, which lands on the program in front. Its next
+    // ordinary click must come whole, and the program in front keeps its
+    // release. SendInput, not the X server's pointer grab, routes the release.
+    ASSERT_NE(localVictim_, nullptr);
+    RECT r;
+    GetClientRect(localVictim_, &r);
+    POINT front{r.right / 3, r.bottom / 2};
+    ClientToScreen(localVictim_, &front);
+    SetForegroundWindow(localVictim_);
+    const std::string picked = "mv:" + std::to_string(geo_.own2.x) + "," + std::to_string(geo_.own2.y);
+    const std::string there = "mv:" + std::to_string(front.x) + "," + std::to_string(front.y);
+    const std::string again = "mv:" + std::to_string(geo_.own.x) + "," + std::to_string(geo_.own.y);
+    for (const bool left : {true, false}) {
+        const std::string down = left ? " ld" : " rd", up = left ? " lu" : " ru";
+        hook_->attachWnd(recorder_->Window());
+        ASSERT_TRUE(SendInputFromProbe(picked + down));
+        ASSERT_NE(Find(MSG_MOUSE_DOWN), nullptr) << (left ? "left" : "right");
+        hook_->detachWnd();
+        ASSERT_TRUE(SendInputFromProbe(there + up));
+        EXPECT_EQ(VictimGot(left ? WM_LBUTTONUP : WM_RBUTTONUP, -1, kLocalInputReport), 1)
+            << (left ? "left" : "right") << ": the program under the release did not get it";
+        ASSERT_TRUE(SendInputFromProbe(again + down + up + " " + there));
+        const int downs = VictimGot(left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, -1, probe::kInputReport) +
+                          VictimGot(left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK, -1, probe::kInputReport);
+        EXPECT_EQ(downs, 1) << (left ? "left" : "right") << ": the next click lost its press";
+        EXPECT_EQ(VictimGot(left ? WM_LBUTTONUP : WM_RBUTTONUP, -1, probe::kInputReport), 1)
+            << (left ? "left" : "right") << ": the next click lost its release, the button stays down";
+        SetForegroundWindow(localVictim_);
     }
 }
 
