@@ -32,23 +32,6 @@ std::string SidText(PSID sid) {
     return result;
 }
 
-// The user and the integrity level of this process, as SID strings.
-bool ReadToken(std::string& userSid, std::string& integritySid) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    alignas(8) BYTE buffer[256];
-    DWORD size = 0;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
-        userSid = SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
-    if (GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size))
-        integritySid = SidText(reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid);
-    CloseHandle(token);
-    if (integritySid.empty())
-        integritySid = kMediumLevel; // where the system tells none
-    return !userSid.empty();
-}
-
 // Owner and DACL in the form the system writes them back, so texts compare.
 std::string Normalized(PSECURITY_DESCRIPTOR sd) {
     char* text = nullptr;
@@ -68,6 +51,22 @@ std::string NormalizedOwnerAndDacl(const std::string& sddl) {
     std::string result = Normalized(sd);
     LocalFree(sd);
     return result;
+}
+
+bool ReadToken(std::string& userSid, std::string& integritySid) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    alignas(8) BYTE buffer[256];
+    DWORD size = 0;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+        userSid = SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    if (GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size))
+        integritySid = SidText(reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid);
+    CloseHandle(token);
+    if (integritySid.empty())
+        integritySid = kMediumLevel; // where the system tells none
+    return !userSid.empty();
 }
 
 namespace {
@@ -93,32 +92,6 @@ bool IsPageFileSection(const void* view, DWORD size) {
         return false;
     char file[MAX_PATH];
     return GetMappedFileNameA(GetCurrentProcess(), const_cast<void*>(view), file, MAX_PATH) == 0;
-}
-
-// Whether the system keeps a mandatory label on an object made with one: a
-// fresh unnamed event labelled low (any program may label below itself).
-bool SystemKeepsLabels() {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", SDDL_REVISION_1, &sd, nullptr))
-        return true; // cannot tell: the stricter answer
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
-    HANDLE probe = CreateEventA(&attributes, TRUE, FALSE, nullptr);
-    LocalFree(sd);
-    if (!probe)
-        return true;
-    PSECURITY_DESCRIPTOR read = nullptr;
-    PACL sacl = nullptr;
-    bool kept = true;
-    if (GetSecurityInfo(probe, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, &sacl,
-                        &read) == ERROR_SUCCESS) {
-        BlockSecurityFacts facts;
-        ReadLabel(sacl, facts);
-        kept = !facts.labelSid.empty();
-    }
-    if (read)
-        LocalFree(read);
-    CloseHandle(probe);
-    return kept;
 }
 
 BlockStatus TakeOverExisting(const char* name, DWORD size, const std::string& userSid,
@@ -158,6 +131,31 @@ BlockStatus TakeOverExisting(const char* name, DWORD size, const std::string& us
 }
 
 } // namespace
+
+// Asked of a fresh unnamed event labelled low (any program may label below itself).
+bool SystemKeepsLabels() {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", SDDL_REVISION_1, &sd, nullptr))
+        return true; // cannot tell: the stricter answer
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+    HANDLE probe = CreateEventA(&attributes, TRUE, FALSE, nullptr);
+    LocalFree(sd);
+    if (!probe)
+        return true;
+    PSECURITY_DESCRIPTOR read = nullptr;
+    PACL sacl = nullptr;
+    bool kept = true;
+    if (GetSecurityInfo(probe, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, &sacl,
+                        &read) == ERROR_SUCCESS) {
+        BlockSecurityFacts facts;
+        ReadLabel(sacl, facts);
+        kept = !facts.labelSid.empty();
+    }
+    if (read)
+        LocalFree(read);
+    CloseHandle(probe);
+    return kept;
+}
 
 std::string BlockSecurityText(const std::string& userSid, const std::string& integritySid) {
     return "O:" + userSid + "D:P(A;;" + Hex(kUserAccess) + ";;;" + userSid + ")(A;;" + Hex(kSystemAccess) +

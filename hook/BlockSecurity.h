@@ -44,6 +44,12 @@ std::string NormalizedOwnerAndDacl(const std::string& sddl);
 BlockStatus JudgeBlockSecurity(const BlockSecurityFacts& existing, const std::string& userSid,
                                const std::string& integritySid, bool labelsKept);
 
+// The user and the integrity level of this process, as SID strings.
+bool ReadToken(std::string& userSid, std::string& integritySid);
+
+// Whether the system keeps a mandatory label on an object made with one.
+bool SystemKeepsLabels();
+
 // Makes the block `name` of `size` bytes, or takes over one an earlier run
 // made (other programs may keep it open after vsr has ended). On `Made`,
 // `mapping` and a writable `view` are set.

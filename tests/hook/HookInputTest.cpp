@@ -148,6 +148,18 @@ protected:
     }
 
     static std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+    static std::string MoveEvent(POINT p) { return "mv:" + std::to_string(p.x) + "," + std::to_string(p.y); }
+
+    // Brings this process's window to the front; a point on it, 1/`part` of
+    // its width from the left.
+    static POINT LocalVictimInFront(int part) {
+        RECT r;
+        GetClientRect(localVictim_, &r);
+        POINT at{r.right / part, r.bottom / 2};
+        ClientToScreen(localVictim_, &at);
+        SetForegroundWindow(localVictim_);
+        return at;
+    }
 
     static const Posted* Find(UINT msg) {
         for (const Posted& p : recorder_->Log())
@@ -536,11 +548,7 @@ TEST_F(HookInput, FreeDllRemovesTheHooksEvenAfterARepeatedAttach) {
 
 TEST_F(HookInput, TheInstallingProcessIsServedToo) {
     ASSERT_NE(localVictim_, nullptr);
-    RECT r;
-    GetClientRect(localVictim_, &r);
-    POINT at{r.right / 2, r.bottom / 2};
-    ClientToScreen(localVictim_, &at);
-    SetForegroundWindow(localVictim_);
+    const POINT at = LocalVictimInFront(2);
     ASSERT_TRUE(Drive("mousemove " + At(at)));
 
     hook_->attachEdit(recorder_->Window());
@@ -631,14 +639,8 @@ TEST_F(HookInput, AClickReleasedOverAnotherProgramLeavesNoButtonBehind) {
     // ordinary click must come whole, and the program in front keeps its
     // release. SendInput, not the X server's pointer grab, routes the release.
     ASSERT_NE(localVictim_, nullptr);
-    RECT r;
-    GetClientRect(localVictim_, &r);
-    POINT front{r.right / 3, r.bottom / 2};
-    ClientToScreen(localVictim_, &front);
-    SetForegroundWindow(localVictim_);
-    const std::string picked = "mv:" + std::to_string(geo_.own2.x) + "," + std::to_string(geo_.own2.y);
-    const std::string there = "mv:" + std::to_string(front.x) + "," + std::to_string(front.y);
-    const std::string again = "mv:" + std::to_string(geo_.own.x) + "," + std::to_string(geo_.own.y);
+    const POINT front = LocalVictimInFront(3);
+    const std::string picked = MoveEvent(geo_.own2), there = MoveEvent(front), again = MoveEvent(geo_.own);
     for (const bool left : {true, false}) {
         const std::string down = left ? " ld" : " rd", up = left ? " lu" : " ru";
         hook_->attachWnd(recorder_->Window());

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
+#include "hook/BlockSecurity.h"
 #include "tests/hook/HookHarness.h"
 
 using namespace hooktest;
@@ -159,6 +161,32 @@ TEST_F(VsrStartup, AHookBlockNameHeldByAnotherProgramIsRefusedWithAMessage) {
         EXPECT_NE(run.boxText.find("another program holds the name \"VistrelHook\""), std::string::npos)
             << run.boxText;
     }
+}
+
+TEST_F(VsrStartup, ABlockOfAnEarlierRunAtAnotherLevelIsNamedAsSuch) {
+    // Our owner and rules, labelled at the level this run does not have: what
+    // programs still hold after a run with other rights.
+    std::string user, level;
+    ASSERT_TRUE(vistrel::hook::ReadToken(user, level));
+    if (!vistrel::hook::SystemKeepsLabels())
+        GTEST_SKIP() << "this system keeps no integrity labels: no block can carry another level";
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hook.dll").c_str(), (folder_ + "\\hook.dll").c_str(), FALSE));
+    // Only a level below one's own may be given: a high run makes a medium block.
+    const std::string other = level == "S-1-16-12288" ? "S-1-16-8192" : "S-1-16-4096";
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        vistrel::hook::BlockSecurityText(user, other).c_str(), SDDL_REVISION_1, &sd, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+    HANDLE held = CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 100, "VistrelHook");
+    LocalFree(sd);
+    ASSERT_TRUE(held && GetLastError() != ERROR_ALREADY_EXISTS) << "\"VistrelHook\" is in use already";
+    const Outcome run = StartAndWatch(folder_, false);
+    CloseHandle(held);
+    EXPECT_TRUE(run.ended);
+    const bool earlierRun = other != "S-1-16-4096"; // low is never Vistrel's own level
+    EXPECT_EQ(run.boxText.find("Vistrel ran before with other rights") != std::string::npos, earlierRun)
+        << run.boxText;
+    EXPECT_EQ(run.boxText.find("another program holds the name") != std::string::npos, !earlierRun) << run.boxText;
 }
 
 TEST_F(VsrStartup, WithHookDllBesideItShowsAWindow) {
