@@ -660,6 +660,20 @@ TEST_F(HookInput, AClickReleasedOverAnotherProgramLeavesNoButtonBehind) {
     }
 }
 
+TEST_F(HookInput, AReleaseWhosePressWasNotSwallowedReachesItsProgram) {
+    // Pressed before the pick began (a drag in progress): the program had the
+    // press, so it must get the release, or its button stays down.
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " mousedown 1"));
+    ASSERT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mouseup 1"));
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONUP), 1) << "the release of a press made before picking was swallowed";
+    // A double click passes on during a pick, and so does its release.
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own) + " click --repeat 2 --delay 80 1"));
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONUP), 1) << "the double click's release was swallowed";
+}
+
 TEST_F(HookInput, ATargetWrittenByAnotherProgramGetsNothing) {
     // Another program opens the block after vsr and writes its own window as
     // the trigger target: the hooks serve only windows of the process that
