@@ -238,21 +238,9 @@ TEST(KeyTrigger, FirstStartArmsPrintScreenWhoseLoneReleaseCapturesOnceInAnotherP
     // Windows takes PRINTSCREEN as well: the user is told where to turn that off.
     auto notice = WaitMessageBox(pid, "Vistrel", 5000);
     ASSERT_TRUE(notice) << "nothing said about Windows' own use of PRINTSCREEN";
-    // Where the switch is depends on the Windows the program runs on.
-    OSVERSIONINFOW running{};
-    running.dwOSVersionInfoSize = sizeof running;
-    auto rtlGetVersion = reinterpret_cast<LONG(WINAPI*)(OSVERSIONINFOW*)>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    ASSERT_TRUE(rtlGetVersion && rtlGetVersion(&running) == 0);
-    const bool windows11 = running.dwBuildNumber >= 22000;
-    EXPECT_NE(notice->text.find(windows11 ? "\"Use the Print screen key to open screen capture\""
-                                          : "\"Use the PrtScn button to open screen snipping\""),
-              std::string::npos)
-        << notice->text;
-    EXPECT_NE(notice->text.find(windows11 ? "Settings > Accessibility > Keyboard"
-                                          : "Settings > Ease of Access > Keyboard"),
-              std::string::npos)
-        << notice->text;
+    // Where the switch is depends on the Windows it runs on (checked by build in the trigger tests).
+    EXPECT_NE(notice->text.find("to open screen "), std::string::npos) << notice->text;
+    EXPECT_NE(notice->text.find(" > Keyboard."), std::string::npos) << notice->text;
     CloseMessageBox(notice->window);
     ASSERT_TRUE(s.WaitArmed()) << "Capture with the defaults showed no waiting window";
     EXPECT_EQ(PageText(pid, IDC_HEADLINE), "\"PRINTSCREEN\" will capture the whole screen.");

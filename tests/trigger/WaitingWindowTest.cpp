@@ -188,17 +188,14 @@ TEST_F(WaitingWindowTest, TimerPageCountsDownAndCapturesOnce) {
 
 TEST(SnippingNotice, NamesTheSwitchWhereTheRunningWindowsHasIt) {
     // Builds as Windows reports them: Windows 10 22H2, the first and a current Windows 11.
+    const std::string on10 =
+        "\"Use the PrtScn button to open screen snipping\" under Settings > Ease of Access > Keyboard.";
+    const std::string on11 =
+        "\"Use the Print screen key to open screen capture\" under Settings > Accessibility > Keyboard.";
     for (DWORD build : {19045u, 22000u, 22631u}) {
         const std::string notice = snipping::NoticeFor(build);
-        const bool windows11 = build >= 22000;
-        EXPECT_EQ(notice.find("\"Use the Print screen key to open screen capture\" under Settings > Accessibility > "
-                              "Keyboard.") != std::string::npos,
-                  windows11)
-            << build << ": " << notice;
-        EXPECT_EQ(notice.find("\"Use the PrtScn button to open screen snipping\" under Settings > Ease of Access > "
-                              "Keyboard.") != std::string::npos,
-                  !windows11)
-            << build << ": " << notice;
+        EXPECT_NE(notice.find(build < 22000 ? on10 : on11), std::string::npos) << build << ": " << notice;
+        EXPECT_EQ(notice.find(build < 22000 ? on11 : on10), std::string::npos) << build << ": " << notice;
     }
 }
 
