@@ -1,5 +1,6 @@
 #include "app/VersionCaption.h"
 
+#include "win/ModulePath.h"
 #include "win/SystemLibrary.h"
 
 #include <windows.h>
@@ -17,28 +18,32 @@ std::string CaptionForVersion(const std::string& productVersion) {
 }
 
 std::string OwnProductVersion() {
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), path, sizeof path);
-    if (length == 0 || length >= sizeof path)
+    // Wide: the folder's name may hold letters outside the code page.
+    const std::wstring path = win::OwnModulePath();
+    if (path.empty())
         return std::string();
-    auto* getSize = win::SystemFunctionAs<decltype(GetFileVersionInfoSizeA)>("version.dll", "GetFileVersionInfoSizeA");
-    auto* getInfo = win::SystemFunctionAs<decltype(GetFileVersionInfoA)>("version.dll", "GetFileVersionInfoA");
-    auto* query = win::SystemFunctionAs<decltype(VerQueryValueA)>("version.dll", "VerQueryValueA");
+    auto* getSize = win::SystemFunctionAs<decltype(GetFileVersionInfoSizeW)>("version.dll", "GetFileVersionInfoSizeW");
+    auto* getInfo = win::SystemFunctionAs<decltype(GetFileVersionInfoW)>("version.dll", "GetFileVersionInfoW");
+    auto* query = win::SystemFunctionAs<decltype(VerQueryValueW)>("version.dll", "VerQueryValueW");
     if (!getSize || !getInfo || !query)
         return std::string();
     DWORD ignored = 0;
-    DWORD size = getSize(path, &ignored);
+    DWORD size = getSize(path.c_str(), &ignored);
     if (size == 0)
         return std::string();
     std::vector<char> block(size);
-    if (!getInfo(path, 0, size, block.data()))
+    if (!getInfo(path.c_str(), 0, size, block.data()))
         return std::string();
-    char* value = nullptr;
+    wchar_t* value = nullptr;
     UINT valueLength = 0;
-    if (!query(block.data(), "\\StringFileInfo\\040904B0\\ProductVersion",
-                        reinterpret_cast<void**>(&value), &valueLength) ||
+    if (!query(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", reinterpret_cast<void**>(&value),
+               &valueLength) ||
         !value)
         return std::string();
-    // The length may or may not count the terminating zero.
-    return std::string(value, strnlen(value, valueLength));
+    // The length may or may not count the terminating zero. A version is
+    // digits, dots, commas and spaces.
+    std::string version;
+    for (UINT i = 0; i < valueLength && value[i]; ++i)
+        version += value[i] < 0x80 ? static_cast<char>(value[i]) : '?';
+    return version;
 }

@@ -2,6 +2,7 @@
 
 #include "app/VtxDlg.h"
 #include "win/HookLibrary.h"
+#include "win/ModulePath.h"
 #include "win/Text.h"
 
 #include <windows.h>
@@ -28,13 +29,29 @@ private:
     bool initialised_;
 };
 
-constexpr char kHookFile[] = "hook.dll";
+constexpr wchar_t kHookFile[] = L"hook.dll";
 
 // What attachDll answers, besides 0 for hooks installed.
 constexpr int kBlockHeldByAnother = 1;
+constexpr int kBlockOfEarlierRunAtOtherLevel = 3;
+
+// Texts of the system's code page, for the wide message box.
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                           static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? length : 0);
+    return wide;
+}
+
+// The path may hold letters outside the code page (a user name in another
+// script), so the box is a wide one.
+void Refuse(const std::wstring& text) {
+    MessageBoxW(nullptr, text.c_str(), L"Vistrel", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
 
 void Refuse(const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), "Vistrel", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    Refuse(Wide(text));
 }
 
 // From here on, DLLs the program loads by name come from System32 only: a
@@ -49,14 +66,12 @@ void LoadSystemDllsFromSystem32Only() {
 }
 
 // hook.dll beside vsr.exe, by its full path: the library runs inside every
-// program of the desktop, so only our own copy may be loaded.
-std::string HookPath() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path, length < sizeof path ? length : 0);
-    const size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    return folder + kHookFile;
+// program of the desktop, so only our own copy may be loaded. A cut path
+// would leave a plain "hook.dll" to the search: empty then.
+std::wstring HookPath() {
+    const std::wstring path = win::OwnModulePath();
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1) + kHookFile;
 }
 
 } // namespace
@@ -65,18 +80,20 @@ int CVtxApp::Run() {
     LoadSystemDllsFromSystem32Only();
     InitCommonControls();
     OleScope ole;
-    const std::string hookPath = HookPath();
-    HMODULE hook = LoadLibraryExA(hookPath.c_str(), nullptr, 0);
+    const std::wstring hookPath = HookPath();
+    HMODULE hook = hookPath.empty() ? nullptr : LoadLibraryExW(hookPath.c_str(), nullptr, 0);
     if (!hook) {
-        Refuse("Vistrel cannot start: its keyboard and mouse hook library could not be loaded.\n\n" + hookPath +
-               "\n" + win::SystemErrorText(GetLastError()));
+        const DWORD error = GetLastError();
+        Refuse(L"Vistrel cannot start: its keyboard and mouse hook library could not be loaded.\n\n" +
+               (hookPath.empty() ? kHookFile : hookPath) + L"\n" + Wide(win::SystemErrorText(error)));
         return 0;
     }
     win::HookLibrary::SetModule(hook);
     using AttachDll = int(WINAPI*)();
     auto attachDll = reinterpret_cast<AttachDll>(reinterpret_cast<void*>(win::HookLibrary::Find("attachDll")));
     if (!attachDll) {
-        Refuse("Vistrel cannot start: " + hookPath + " has no function \"attachDll\"; it is not Vistrel's hook library.");
+        Refuse(L"Vistrel cannot start: " + hookPath +
+               L" has no function \"attachDll\"; it is not Vistrel's hook library.");
         return 0;
     }
     const int attached = attachDll();
@@ -86,6 +103,9 @@ int CVtxApp::Run() {
             Refuse("Vistrel cannot start: another program holds the name \"VistrelHook\" that Vistrel needs for its "
                    "keyboard and mouse hooks. Sharing it would let that program read what you type.\n\nClose "
                    "other programs, or sign out and in again, then start Vistrel once more.");
+        else if (attached == kBlockOfEarlierRunAtOtherLevel)
+            Refuse("Vistrel ran before with other rights; programs that were running then still hold its keyboard "
+                   "hook. Close them, or sign out and in, to start Vistrel now.");
         else
             Refuse("Vistrel cannot start: the shared memory of its keyboard and mouse hooks could not be made.\n\n" +
                    win::SystemErrorText(error));

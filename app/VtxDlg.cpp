@@ -27,6 +27,15 @@ int OptionDefaultOn(int stored) {
     return stored != 0 ? 1 : 0;
 }
 
+// Windows drops messages posted from a lower integrity level: an elevated vsr
+// would get no reports from the hook copies in ordinary programs. Only the
+// hook's reports to this window pass; key entry takes keys typed into vsr
+// itself, whose reports come from its own level.
+void LetHookReportsThrough(HWND window) {
+    for (UINT message : {MSG_MOUSE_MOVE, MSG_MOUSE_UP, MSG_MOUSE_DOWN, MSG_CAPTURE, MSG_END_SESSION})
+        ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr);
+}
+
 } // namespace
 
 CVtxDlg::CVtxDlg() : win::Dialog(IDD_MAIN) {}
@@ -47,6 +56,7 @@ CVtxDlg::~CVtxDlg() {
 
 BOOL CVtxDlg::OnInitDialog() {
     SetCaptionFromVersion();
+    LetHookReportsThrough(hwnd());
     settings = std::make_unique<SettingsStore>("Vistrel");
     SetIcons();
 

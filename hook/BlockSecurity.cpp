@@ -14,6 +14,8 @@ constexpr DWORD kUserAccess = 0x20007;
 constexpr DWORD kSystemAccess = 0x20005;
 constexpr DWORD kOpenAccess = kUserAccess;
 constexpr SECURITY_INFORMATION kOwnerAndDacl = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+constexpr char kMediumLevel[] = "S-1-16-8192";
+constexpr char kHighLevel[] = "S-1-16-12288";
 
 std::string Hex(DWORD value) {
     char text[16];
@@ -28,23 +30,6 @@ std::string SidText(PSID sid) {
     std::string result = text;
     LocalFree(text);
     return result;
-}
-
-// The user and the integrity level of this process, as SID strings.
-bool ReadToken(std::string& userSid, std::string& integritySid) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    alignas(8) BYTE buffer[256];
-    DWORD size = 0;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
-        userSid = SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
-    if (GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size))
-        integritySid = SidText(reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid);
-    CloseHandle(token);
-    if (integritySid.empty())
-        integritySid = "S-1-16-8192"; // medium, where the system tells none
-    return !userSid.empty();
 }
 
 // Owner and DACL in the form the system writes them back, so texts compare.
@@ -66,6 +51,22 @@ std::string NormalizedOwnerAndDacl(const std::string& sddl) {
     std::string result = Normalized(sd);
     LocalFree(sd);
     return result;
+}
+
+bool ReadToken(std::string& userSid, std::string& integritySid) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    alignas(8) BYTE buffer[256];
+    DWORD size = 0;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+        userSid = SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    if (GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size))
+        integritySid = SidText(reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid);
+    CloseHandle(token);
+    if (integritySid.empty())
+        integritySid = kMediumLevel; // where the system tells none
+    return !userSid.empty();
 }
 
 namespace {
@@ -96,8 +97,12 @@ bool IsPageFileSection(const void* view, DWORD size) {
 BlockStatus TakeOverExisting(const char* name, DWORD size, const std::string& userSid,
                              const std::string& integritySid, HANDLE& mapping, void*& view) {
     HANDLE existing = OpenFileMappingA(kOpenAccess, FALSE, name);
+    // A block labelled above us refuses writing; its rules still tell whose it is.
+    const bool writable = existing != nullptr;
     if (!existing)
-        return BlockStatus::HeldByAnother; // another kind of object, or one we may not write
+        existing = OpenFileMappingA(READ_CONTROL, FALSE, name);
+    if (!existing)
+        return BlockStatus::HeldByAnother; // another kind of object, or one we may not see
     PSECURITY_DESCRIPTOR sd = nullptr;
     PACL sacl = nullptr;
     const bool described =
@@ -108,15 +113,17 @@ BlockStatus TakeOverExisting(const char* name, DWORD size, const std::string& us
         facts.ownerAndDacl = Normalized(sd);
         ReadLabel(sacl, facts);
     }
-    const bool ours = described && IsOurBlockSecurity(facts, userSid, integritySid);
+    const BlockStatus verdict = described ? JudgeBlockSecurity(facts, userSid, integritySid, SystemKeepsLabels())
+                                          : BlockStatus::HeldByAnother;
     if (sd)
         LocalFree(sd);
-    void* mapped = ours ? MapViewOfFile(existing, FILE_MAP_WRITE, 0, 0, size) : nullptr;
+    void* mapped = verdict == BlockStatus::Made && writable ? MapViewOfFile(existing, FILE_MAP_WRITE, 0, 0, size)
+                                                            : nullptr;
     if (!mapped || !IsPageFileSection(mapped, size)) {
         if (mapped)
             UnmapViewOfFile(mapped);
         CloseHandle(existing);
-        return BlockStatus::HeldByAnother;
+        return verdict == BlockStatus::EarlierRunAtOtherLevel ? verdict : BlockStatus::HeldByAnother;
     }
     mapping = existing;
     view = mapped;
@@ -125,22 +132,54 @@ BlockStatus TakeOverExisting(const char* name, DWORD size, const std::string& us
 
 } // namespace
 
+// Asked of a fresh unnamed event labelled low (any program may label below itself).
+bool SystemKeepsLabels() {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", SDDL_REVISION_1, &sd, nullptr))
+        return true; // cannot tell: the stricter answer
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+    HANDLE probe = CreateEventA(&attributes, TRUE, FALSE, nullptr);
+    LocalFree(sd);
+    if (!probe)
+        return true;
+    PSECURITY_DESCRIPTOR read = nullptr;
+    PACL sacl = nullptr;
+    bool kept = true;
+    if (GetSecurityInfo(probe, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, &sacl,
+                        &read) == ERROR_SUCCESS) {
+        BlockSecurityFacts facts;
+        ReadLabel(sacl, facts);
+        kept = !facts.labelSid.empty();
+    }
+    if (read)
+        LocalFree(read);
+    CloseHandle(probe);
+    return kept;
+}
+
 std::string BlockSecurityText(const std::string& userSid, const std::string& integritySid) {
     return "O:" + userSid + "D:P(A;;" + Hex(kUserAccess) + ";;;" + userSid + ")(A;;" + Hex(kSystemAccess) +
            ";;;SY)(A;;RC;;;OW)S:(ML;;NW;;;" + integritySid + ")";
 }
 
-bool IsOurBlockSecurity(const BlockSecurityFacts& existing, const std::string& userSid,
-                        const std::string& integritySid) {
+BlockStatus JudgeBlockSecurity(const BlockSecurityFacts& existing, const std::string& userSid,
+                               const std::string& integritySid, bool labelsKept) {
     const std::string expected = NormalizedOwnerAndDacl(BlockSecurityText(userSid, integritySid));
     if (existing.ownerAndDacl.empty() || existing.ownerAndDacl != expected)
-        return false;
-    // No label at all only where the system keeps none. A label of another
-    // level, or without no-write-up, is never ours: Windows labels what a
-    // program of lower integrity makes with that program's level.
+        return BlockStatus::HeldByAnother;
+    // No label means medium where labels are kept: ours only when we run
+    // there too. An elevated vsr taking it over would let ordinary programs
+    // write the targets that copies in elevated programs post keys to.
     if (existing.labelSid.empty())
-        return true;
-    return existing.labelSid == integritySid && (existing.labelPolicy & SYSTEM_MANDATORY_LABEL_NO_WRITE_UP);
+        return !labelsKept || integritySid == kMediumLevel ? BlockStatus::Made : BlockStatus::HeldByAnother;
+    if (!(existing.labelPolicy & SYSTEM_MANDATORY_LABEL_NO_WRITE_UP))
+        return BlockStatus::HeldByAnother;
+    if (existing.labelSid == integritySid)
+        return BlockStatus::Made;
+    // Vistrel runs at medium or high only; a low label is what Windows puts on
+    // anything a low-integrity program makes, whatever rules it copies.
+    const bool vistrelLevel = existing.labelSid == kMediumLevel || existing.labelSid == kHighLevel;
+    return vistrelLevel ? BlockStatus::EarlierRunAtOtherLevel : BlockStatus::HeldByAnother;
 }
 
 BlockStatus MakeBlock(const char* name, DWORD size, HANDLE& mapping, void*& view) {

@@ -155,22 +155,31 @@ LONG ButtonBit(WPARAM message) {
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONUP:
+    case WM_NCLBUTTONDBLCLK:
         return 1;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
     case WM_NCRBUTTONDOWN:
     case WM_NCRBUTTONUP:
+    case WM_NCRBUTTONDBLCLK:
         return 2;
     default:
-        return 0; // double clicks, the middle button, the wheel
+        return 0; // the middle button, the wheel
     }
 }
 
 bool IsButtonUp(WPARAM message) {
     return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_NCLBUTTONUP ||
            message == WM_NCRBUTTONUP;
+}
+
+bool IsDoubleClick(WPARAM message) {
+    return message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_NCLBUTTONDBLCLK ||
+           message == WM_NCRBUTTONDBLCLK;
 }
 
 // With the mouse captured, the release comes to this copy wherever the
@@ -190,6 +199,20 @@ void ReleaseOwnCapture() {
         ReleaseCapture();
 }
 
+// Whether this release belongs to a press this copy swallowed; the memory of
+// that press ends here. A new press of the button ends it as well: on Windows
+// a background thread's capture gets the release only over its own windows,
+// so the release of a picked press may go to another program, and the next
+// ordinary click here must keep both halves.
+bool EndsSwallowedPress(LONG button, bool up) {
+    if (!button)
+        return false;
+    const bool remembered = (InterlockedAnd(&g_swallowedButtons, ~button) & button) != 0;
+    if (g_swallowedButtons == 0)
+        ReleaseOwnCapture();
+    return remembered && up;
+}
+
 LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
     SharedBlock* block = g_block;
     if (code != HC_ACTION || !block)
@@ -201,30 +224,30 @@ LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM record) {
 
     // The release of a press that picking swallowed is swallowed as well, also
     // when picking ended in between: otherwise the picked program gets a lone
-    // button-up (and, for the right button, opens its context menu).
-    const bool upOfSwallowedPress = up && (g_swallowedButtons & button) != 0;
-    if (upOfSwallowedPress) {
-        InterlockedAnd(&g_swallowedButtons, ~button);
-        ReleaseOwnCapture();
-    }
+    // button-up (and, for the right button, opens its context menu). Any
+    // other release, and every press, goes on unless picking takes it.
+    const bool upOfSwallowedPress = EndsSwallowedPress(button, up);
     if (!target)
         return upOfSwallowedPress ? 1 : CallNextHookEx(g_mouseHook, code, message, record);
 
+    SetCursor(LoadCursor(nullptr, IDC_CROSS));
     UINT report;
     if (message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE) {
         report = MSG_MOUSE_MOVE;
     } else if (button && up) {
+        // A release whose press this copy did not swallow (it came before
+        // the pick, or was a double click) stays with its program.
+        if (!upOfSwallowedPress)
+            return CallNextHookEx(g_mouseHook, code, message, record);
         report = MSG_MOUSE_UP;
-    } else if (button) {
+    } else if (button && !IsDoubleClick(message)) {
         InterlockedOr(&g_swallowedButtons, button);
         CaptureForRelease(mouse->hwnd);
         LetArmerTakeForeground(*block);
         report = MSG_MOUSE_DOWN;
     } else {
-        SetCursor(LoadCursor(nullptr, IDC_CROSS));
         return CallNextHookEx(g_mouseHook, code, message, record);
     }
-    SetCursor(LoadCursor(nullptr, IDC_CROSS));
     // A press reports the window under the pointer at that moment: the one
     // the pick takes, whatever later moves point at.
     PostMessageA(target, report, reinterpret_cast<WPARAM>(mouse->hwnd), PackScreenPoint(mouse->pt.x, mouse->pt.y));

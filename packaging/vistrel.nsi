@@ -68,6 +68,30 @@ Section "Vistrel"
   SectionIn RO
   SetRegView 64
   SetShellVarContext all
+  ; Nothing changes until both hold: the installed vsr.exe is not running (a
+  ; running program's file cannot be opened for writing, and the copy would
+  ; fail half-way), and the old hook.dll has stepped aside. Windows keeps
+  ; hook.dll loaded in other programs after its hooks are gone, and a loaded
+  ; file can be renamed but neither replaced nor deleted.
+  IfFileExists "$INSTDIR\vsr.exe" 0 vsr_free
+    ClearErrors
+    FileOpen $1 "$INSTDIR\vsr.exe" a
+    IfErrors 0 vsr_closed
+      StrCpy $R0 "Vistrel is running from $INSTDIR. Close Vistrel, then run the installer again."
+      Goto refuse
+    vsr_closed:
+    FileClose $1
+  vsr_free:
+  StrCpy $R1 ""
+  IfFileExists "$INSTDIR\hook.dll" 0 hook_free
+    GetTempFileName $R1 "$INSTDIR"
+    Delete "$R1"
+    ClearErrors
+    Rename "$INSTDIR\hook.dll" "$R1"
+    IfErrors 0 hook_free
+      StrCpy $R0 "The old $INSTDIR\hook.dll cannot be moved aside for the new one. Close the programs that use it, or restart Windows, then run the installer again."
+      Goto refuse
+  hook_free:
   SetOutPath "$INSTDIR\img"
   File "${STAGED}/img/STEP1.GIF"
   File "${STAGED}/img/STEP2.GIF"
@@ -75,18 +99,11 @@ Section "Vistrel"
   ; The shortcut's "Start in" is the output path: the program reads img\ from there.
   SetOutPath "$INSTDIR"
   File "${STAGED}/vsr.exe"
-  ; Windows keeps hook.dll loaded in other programs after its hooks are gone,
-  ; and a loaded file can be renamed but neither replaced nor deleted. The
-  ; old copy steps aside under a temporary name, the new one takes its place
-  ; at once, and the old one is deleted now or, while still in use, at the
-  ; next restart.
-  IfFileExists "$INSTDIR\hook.dll" 0 hook_free
-    GetTempFileName $0 "$INSTDIR"
-    Delete "$0"
-    Rename "$INSTDIR\hook.dll" "$0"
-    Delete /REBOOTOK "$0"
-  hook_free:
+  ; The new hook.dll takes its place at once; the old one, aside, is deleted
+  ; now or, while still in use, at the next restart.
   File "${STAGED}/hook.dll"
+  StrCmp $R1 "" +2
+    Delete /REBOOTOK "$R1"
   File "${STAGED}/README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\Vistrel.lnk" "$INSTDIR\vsr.exe" "" "$INSTDIR\vsr.exe" 0
@@ -99,6 +116,12 @@ Section "Vistrel"
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+  Return
+  refuse:
+    MessageBox MB_ICONSTOP "$R0" /SD IDOK
+    DetailPrint "$R0"
+    SetErrorLevel 2
+    Abort "$R0"
 SectionEnd
 
 Section "un.Vistrel (program files, shortcut)"

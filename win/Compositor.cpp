@@ -1,5 +1,7 @@
 #include "win/Compositor.h"
 
+#include "win/SystemLibrary.h"
+
 namespace win {
 
 namespace {
@@ -12,33 +14,29 @@ using GetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
 using SetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
 using FlushFn = HRESULT(WINAPI*)();
 
-// Loaded once for the process and kept: the library is part of the system.
-HMODULE Dwm() {
-    static HMODULE module = LoadLibraryA("dwmapi.dll");
-    return module;
-}
-
+// Looked up once per function and kept: the library is part of the system.
 template <typename Fn> Fn Export(const char* name) {
-    HMODULE module = Dwm();
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemFunction("dwmapi.dll", name)));
 }
 
 } // namespace
 
 bool ExtendedFrameBounds(HWND window, RECT& frame) {
-    auto get = Export<GetAttributeFn>("DwmGetWindowAttribute");
+    static const auto get = Export<GetAttributeFn>("DwmGetWindowAttribute");
     return get && SUCCEEDED(get(window, kExtendedFrameBounds, &frame, sizeof frame));
 }
 
 void DisableTransitions(HWND window) {
-    if (auto set = Export<SetAttributeFn>("DwmSetWindowAttribute")) {
+    static const auto set = Export<SetAttributeFn>("DwmSetWindowAttribute");
+    if (set) {
         const BOOL disabled = TRUE;
         set(window, kTransitionsForceDisabled, &disabled, sizeof disabled);
     }
 }
 
 void FlushCompositor() {
-    if (auto flush = Export<FlushFn>("DwmFlush"))
+    static const auto flush = Export<FlushFn>("DwmFlush");
+    if (flush)
         flush();
 }
 

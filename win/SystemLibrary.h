@@ -1,7 +1,7 @@
 #pragma once
 
 // Functions of system DLLs that Windows does not keep preloaded (version.dll,
-// winmm.dll). Imported the usual way, they would be searched in the program's
+// winmm.dll, dwmapi.dll). Imported the usual way, they would be searched in the program's
 // own folder first, where anyone who can write there (a downloads folder)
 // could plant a DLL of that name. These come from System32 only.
 

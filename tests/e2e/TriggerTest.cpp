@@ -238,9 +238,9 @@ TEST(KeyTrigger, FirstStartArmsPrintScreenWhoseLoneReleaseCapturesOnceInAnotherP
     // Windows takes PRINTSCREEN as well: the user is told where to turn that off.
     auto notice = WaitMessageBox(pid, "Vistrel", 5000);
     ASSERT_TRUE(notice) << "nothing said about Windows' own use of PRINTSCREEN";
-    EXPECT_NE(notice->text.find("\"Use the Print screen key to open screen capture\""), std::string::npos)
-        << notice->text;
-    EXPECT_NE(notice->text.find("Settings > Accessibility > Keyboard"), std::string::npos) << notice->text;
+    // Where the switch is depends on the Windows it runs on (checked by build in the trigger tests).
+    EXPECT_NE(notice->text.find("to open screen "), std::string::npos) << notice->text;
+    EXPECT_NE(notice->text.find(" > Keyboard."), std::string::npos) << notice->text;
     CloseMessageBox(notice->window);
     ASSERT_TRUE(s.WaitArmed()) << "Capture with the defaults showed no waiting window";
     EXPECT_EQ(PageText(pid, IDC_HEADLINE), "\"PRINTSCREEN\" will capture the whole screen.");

@@ -107,30 +107,42 @@ TEST(KeyJudge, ThirtyTwoBitProgramsAreJudgedByTheKeyboardsOwnState) {
     EXPECT_EQ(ChooseKeyStateSource(vsr, vsr, 0), KeyStateSource::HookingThread) << "no foreground window";
 }
 
-TEST(BlockSecurity, OnlyTheDescriptorWeMakeIsOurs) {
+TEST(BlockSecurity, OnlyTheDescriptorWeMakeIsOursAndAnEarlierRunAtAnotherLevelIsToldApart) {
     using vistrel::hook::BlockSecurityFacts;
     using vistrel::hook::BlockSecurityText;
-    using vistrel::hook::IsOurBlockSecurity;
+    using vistrel::hook::BlockStatus;
+    using vistrel::hook::JudgeBlockSecurity;
     using vistrel::hook::NormalizedOwnerAndDacl;
     const std::string user = "S-1-5-21-100-200-300-1001", other = "S-1-5-21-100-200-300-1002";
-    const std::string medium = "S-1-16-8192", low = "S-1-16-4096";
+    const std::string medium = "S-1-16-8192", low = "S-1-16-4096", high = "S-1-16-12288";
     const DWORD noWriteUp = SYSTEM_MANDATORY_LABEL_NO_WRITE_UP;
+    const BlockStatus ours = BlockStatus::Made, foreign = BlockStatus::HeldByAnother,
+                      earlierRun = BlockStatus::EarlierRunAtOtherLevel;
     // As Windows reports a block: owner and DACL written back, and its label.
     auto reported = [&](const std::string& owner, const std::string& label, DWORD policy) {
         return BlockSecurityFacts{NormalizedOwnerAndDacl(BlockSecurityText(owner, medium)), label, policy};
     };
     ASSERT_NE(reported(user, medium, noWriteUp).ownerAndDacl, "");
-    EXPECT_TRUE(IsOurBlockSecurity(reported(user, medium, noWriteUp), user, medium));
+    for (const std::string& level : {medium, high})
+        EXPECT_EQ(JudgeBlockSecurity(reported(user, level, noWriteUp), user, level, true), ours) << level;
     // Windows labels what a low-integrity program makes with its own level,
     // whatever rules it copies from ours.
-    EXPECT_FALSE(IsOurBlockSecurity(reported(user, low, noWriteUp), user, medium));
-    EXPECT_FALSE(IsOurBlockSecurity(reported(user, medium, 0), user, medium)) << "writable from below";
-    EXPECT_FALSE(IsOurBlockSecurity(reported(other, medium, noWriteUp), user, medium)) << "owner";
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, low, noWriteUp), user, medium, true), foreign);
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, medium, 0), user, medium, true), foreign) << "writable from below";
+    EXPECT_EQ(JudgeBlockSecurity(reported(other, medium, noWriteUp), user, medium, true), foreign) << "owner";
     const BlockSecurityFacts everyone{NormalizedOwnerAndDacl("O:" + user + "D:P(A;;0x20007;;;WD)"), medium, noWriteUp};
-    EXPECT_FALSE(IsOurBlockSecurity(everyone, user, medium)) << "everyone may write";
-    // Wine keeps no labels: our rules without one still count.
-    EXPECT_TRUE(IsOurBlockSecurity(reported(user, "", 0), user, medium));
-    EXPECT_FALSE(IsOurBlockSecurity(BlockSecurityFacts{}, user, medium));
+    EXPECT_EQ(JudgeBlockSecurity(everyone, user, medium, true), foreign) << "everyone may write";
+    // Our rules at the other level: the block of a run before, elevated or not.
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, high, noWriteUp), user, medium, true), earlierRun);
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, medium, noWriteUp), user, high, true), earlierRun);
+    EXPECT_EQ(JudgeBlockSecurity(reported(other, high, noWriteUp), user, medium, true), foreign);
+    // Windows reports no label for what an ordinary program made: fine for an
+    // ordinary vsr, never for an elevated one.
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, "", 0), user, medium, true), ours);
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, "", 0), user, high, true), foreign);
+    // Wine keeps no labels (and may call its token high): our rules suffice.
+    EXPECT_EQ(JudgeBlockSecurity(reported(user, "", 0), user, high, false), ours);
+    EXPECT_EQ(JudgeBlockSecurity(BlockSecurityFacts{}, user, medium, false), foreign);
 }
 
 } // namespace

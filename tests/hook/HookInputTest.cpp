@@ -20,6 +20,7 @@ constexpr DWORD kEventTimeoutMs = 5000;
 constexpr DWORD kVictimStartTimeoutMs = 30000; // a cold Wine may need a while for the first window
 constexpr UINT kMarkerKey = VK_F12; // never part of a combination here: marks the end of a run of input
 constexpr UINT kDown = 128;
+constexpr UINT kLocalInputReport = WM_APP + 20; // as probe::kInputReport, from the window of this process
 
 struct Geometry {
     POINT own;     // inside the victim's client area, off its child
@@ -33,7 +34,7 @@ LRESULT CALLBACK LocalVictimProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     const bool input =
         (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST);
     if (input)
-        PostMessageA(reinterpret_cast<HWND>(GetWindowLongPtrA(wnd, GWLP_USERDATA)), probe::kInputReport, msg,
+        PostMessageA(reinterpret_cast<HWND>(GetWindowLongPtrA(wnd, GWLP_USERDATA)), kLocalInputReport, msg,
                      wParam);
     return DefWindowProcA(wnd, msg, wParam, lParam);
 }
@@ -147,6 +148,18 @@ protected:
     }
 
     static std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+    static std::string MoveEvent(POINT p) { return "mv:" + std::to_string(p.x) + "," + std::to_string(p.y); }
+
+    // Brings this process's window to the front; a point on it, 1/`part` of
+    // its width from the left.
+    static POINT LocalVictimInFront(int part) {
+        RECT r;
+        GetClientRect(localVictim_, &r);
+        POINT at{r.right / part, r.bottom / 2};
+        ClientToScreen(localVictim_, &at);
+        SetForegroundWindow(localVictim_);
+        return at;
+    }
 
     static const Posted* Find(UINT msg) {
         for (const Posted& p : recorder_->Log())
@@ -155,8 +168,10 @@ protected:
         return nullptr;
     }
 
+    static bool IsInputReport(UINT msg) { return msg == probe::kInputReport || msg == kLocalInputReport; }
+
     static bool IsMarker(const Posted& p) {
-        return (p.msg == probe::kInputReport && p.wParam == WM_KEYUP && p.lParam == kMarkerKey) ||
+        return (IsInputReport(p.msg) && p.wParam == WM_KEYUP && p.lParam == kMarkerKey) ||
                (p.msg == MSG_KEY_ENTERED && p.wParam == kMarkerKey);
     }
 
@@ -208,12 +223,12 @@ protected:
         return out;
     }
 
-    // Input messages the victim's windows received: count of `msg`, optionally
-    // only those with the given wParam (the key).
-    static int VictimGot(UINT msg, long long key = -1) {
+    // Input messages the victims' windows received: count of `msg`, optionally
+    // only those with the given wParam (the key) and from one victim (its report).
+    static int VictimGot(UINT msg, long long key = -1, UINT from = 0) {
         int n = 0;
         for (const Posted& p : recorder_->Log())
-            if (p.msg == probe::kInputReport && p.wParam == msg && (key < 0 || p.lParam == key))
+            if (IsInputReport(p.msg) && (!from || p.msg == from) && p.wParam == msg && (key < 0 || p.lParam == key))
                 ++n;
         return n;
     }
@@ -533,11 +548,7 @@ TEST_F(HookInput, FreeDllRemovesTheHooksEvenAfterARepeatedAttach) {
 
 TEST_F(HookInput, TheInstallingProcessIsServedToo) {
     ASSERT_NE(localVictim_, nullptr);
-    RECT r;
-    GetClientRect(localVictim_, &r);
-    POINT at{r.right / 2, r.bottom / 2};
-    ClientToScreen(localVictim_, &at);
-    SetForegroundWindow(localVictim_);
+    const POINT at = LocalVictimInFront(2);
     ASSERT_TRUE(Drive("mousemove " + At(at)));
 
     hook_->attachEdit(recorder_->Window());
@@ -620,6 +631,47 @@ TEST_F(HookInput, APickedPressKeepsItsReleaseFromTheProgramAfterPickingEnds) {
             got += VictimGotMouse(m);
         EXPECT_EQ(got, 0) << "button " << button << " reached the picked program";
     }
+}
+
+TEST_F(HookInput, AClickReleasedOverAnotherProgramLeavesNoButtonBehind) {
+    // The picked program is in the background: on Windows its capture does not
+    // bring it the release, which lands on the program in front. Its next
+    // ordinary click must come whole, and the program in front keeps its
+    // release. SendInput, not the X server's pointer grab, routes the release.
+    ASSERT_NE(localVictim_, nullptr);
+    const POINT front = LocalVictimInFront(3);
+    const std::string picked = MoveEvent(geo_.own2), there = MoveEvent(front), again = MoveEvent(geo_.own);
+    for (const bool left : {true, false}) {
+        const std::string down = left ? " ld" : " rd", up = left ? " lu" : " ru";
+        hook_->attachWnd(recorder_->Window());
+        ASSERT_TRUE(SendInputFromProbe(picked + down));
+        ASSERT_NE(Find(MSG_MOUSE_DOWN), nullptr) << (left ? "left" : "right");
+        hook_->detachWnd();
+        ASSERT_TRUE(SendInputFromProbe(there + up));
+        EXPECT_EQ(VictimGot(left ? WM_LBUTTONUP : WM_RBUTTONUP, -1, kLocalInputReport), 1)
+            << (left ? "left" : "right") << ": the program under the release did not get it";
+        ASSERT_TRUE(SendInputFromProbe(again + down + up + " " + there));
+        const int downs = VictimGot(left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, -1, probe::kInputReport) +
+                          VictimGot(left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK, -1, probe::kInputReport);
+        EXPECT_EQ(downs, 1) << (left ? "left" : "right") << ": the next click lost its press";
+        EXPECT_EQ(VictimGot(left ? WM_LBUTTONUP : WM_RBUTTONUP, -1, probe::kInputReport), 1)
+            << (left ? "left" : "right") << ": the next click lost its release, the button stays down";
+        SetForegroundWindow(localVictim_);
+    }
+}
+
+TEST_F(HookInput, AReleaseWhosePressWasNotSwallowedReachesItsProgram) {
+    // Pressed before the pick began (a drag in progress): the program had the
+    // press, so it must get the release, or its button stays down.
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own2) + " mousedown 1"));
+    ASSERT_EQ(VictimGotMouse(WM_LBUTTONDOWN) + VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+    hook_->attachWnd(recorder_->Window());
+    ASSERT_TRUE(Drive("mouseup 1"));
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONUP), 1) << "the release of a press made before picking was swallowed";
+    // A double click passes on during a pick, and so does its release.
+    ASSERT_TRUE(Drive("mousemove " + At(geo_.own) + " click --repeat 2 --delay 80 1"));
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONDBLCLK), 1);
+    EXPECT_EQ(VictimGotMouse(WM_LBUTTONUP), 1) << "the double click's release was swallowed";
 }
 
 TEST_F(HookInput, ATargetWrittenByAnotherProgramGetsNothing) {

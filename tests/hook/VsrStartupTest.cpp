@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
+#include "hook/BlockSecurity.h"
 #include "tests/hook/HookHarness.h"
 
 using namespace hooktest;
@@ -56,17 +58,24 @@ BOOL CALLBACK FindStaticText(HWND wnd, LPARAM param) {
 // watches for its windows until it ends, it shows one (when `stopAtWindow`),
 // or the time is up; then ends it if needed. A message box captioned
 // "Vistrel" is read and closed, as a user would.
-Outcome StartAndWatch(const std::string& folder, bool stopAtWindow, const std::string& workFolder = "") {
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+    return wide;
+}
+
+Outcome StartAndWatch(const std::wstring& folder, bool stopAtWindow, const std::wstring& workFolder = L"") {
     Outcome run;
-    const std::string exe = folder + "\\vsr.exe";
-    const std::string cwd = workFolder.empty() ? folder : workFolder;
-    STARTUPINFOA si{};
+    const std::wstring exe = folder + L"\\vsr.exe";
+    const std::wstring cwd = workFolder.empty() ? folder : workFolder;
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    std::string cmd = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
                         &pi)) {
-        ADD_FAILURE() << "cannot start " << exe << ", error " << GetLastError();
+        ADD_FAILURE() << "cannot start vsr.exe in its folder, error " << GetLastError();
         return run;
     }
     const DWORD start = GetTickCount();
@@ -95,6 +104,10 @@ Outcome StartAndWatch(const std::string& folder, bool stopAtWindow, const std::s
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return run;
+}
+
+Outcome StartAndWatch(const std::string& folder, bool stopAtWindow, const std::string& workFolder = "") {
+    return StartAndWatch(Wide(folder), stopAtWindow, Wide(workFolder));
 }
 
 class VsrStartup : public testing::Test {
@@ -150,12 +163,60 @@ TEST_F(VsrStartup, AHookBlockNameHeldByAnotherProgramIsRefusedWithAMessage) {
     }
 }
 
+TEST_F(VsrStartup, ABlockOfAnEarlierRunAtAnotherLevelIsNamedAsSuch) {
+    // Our owner and rules, labelled at the level this run does not have: what
+    // programs still hold after a run with other rights.
+    std::string user, level;
+    ASSERT_TRUE(vistrel::hook::ReadToken(user, level));
+    if (!vistrel::hook::SystemKeepsLabels())
+        GTEST_SKIP() << "this system keeps no integrity labels: no block can carry another level";
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hook.dll").c_str(), (folder_ + "\\hook.dll").c_str(), FALSE));
+    // Only a level below one's own may be given: a high run makes a medium block.
+    const std::string other = level == "S-1-16-12288" ? "S-1-16-8192" : "S-1-16-4096";
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        vistrel::hook::BlockSecurityText(user, other).c_str(), SDDL_REVISION_1, &sd, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+    HANDLE held = CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 100, "VistrelHook");
+    LocalFree(sd);
+    ASSERT_TRUE(held && GetLastError() != ERROR_ALREADY_EXISTS) << "\"VistrelHook\" is in use already";
+    const Outcome run = StartAndWatch(folder_, false);
+    CloseHandle(held);
+    EXPECT_TRUE(run.ended);
+    const bool earlierRun = other != "S-1-16-4096"; // low is never Vistrel's own level
+    EXPECT_EQ(run.boxText.find("Vistrel ran before with other rights") != std::string::npos, earlierRun)
+        << run.boxText;
+    EXPECT_EQ(run.boxText.find("another program holds the name") != std::string::npos, !earlierRun) << run.boxText;
+}
+
 TEST_F(VsrStartup, WithHookDllBesideItShowsAWindow) {
     ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hook.dll").c_str(), (folder_ + "\\hook.dll").c_str(), FALSE));
     const Outcome run = StartAndWatch(folder_, true);
     EXPECT_FALSE(run.ended) << "vsr.exe with hook.dll ended by itself, exit code " << run.exitCode;
     EXPECT_NE(run.firstWindow, "") << "vsr.exe with hook.dll showed no window within " << kStartTimeoutMs
                                    << " ms";
+}
+
+TEST_F(VsrStartup, StartsFromAFolderNamedInLettersOutsideTheCodePage) {
+    // A user name in another script than the system's: Cyrillic and Greek.
+    const std::wstring name = L"\u0412\u0438\u0441\u0442\u0440\u0435\u043b\u044c-\u03b1\u03b2\u03b3";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    ASSERT_TRUE(lossy) << "code page " << GetACP() << " holds these letters: set LANG to a Western locale";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = temp + name + std::to_wstring(GetCurrentProcessId());
+    const std::wstring from = Wide(ProgramFolder());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* file : {L"\\vsr.exe", L"\\hook.dll"})
+        ASSERT_TRUE(CopyFileW((from + file).c_str(), (folder + file).c_str(), FALSE)) << GetLastError();
+    const Outcome run = StartAndWatch(folder, true);
+    EXPECT_FALSE(run.ended) << "vsr.exe ended by itself, exit code " << run.exitCode << "; it said: " << run.boxText;
+    EXPECT_NE(run.firstWindow, "") << "no window within " << kStartTimeoutMs << " ms";
+    EXPECT_NE(run.firstWindow, "#32770 \"Vistrel\"") << "refused: " << run.boxText;
+    for (const wchar_t* file : {L"\\vsr.exe", L"\\hook.dll"})
+        DeleteFileW((folder + file).c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace

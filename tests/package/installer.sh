@@ -48,10 +48,27 @@ mkdir "$work/elsewhere"
   >"$work/start.log" 2>&1) &
 check_started "vsr.exe through the Start-menu shortcut"
 
+# Installing again while the installed Vistrel runs: refused before anything
+# changes, not a copy that fails half-way.
+snapshot() { (cd "$dir" && find . -type f -exec md5sum {} + | sort); }
+# A file unlike the package's own: a copy over it would show.
+printf 'x' >>"$dir/img/STEP1.GIF"
+snapshot >"$work/before.txt"
+(exec wine "$dir/vsr.exe" >"$work/running.log" 2>&1) &
+wait_for 20 window_named '^Vistrel [0-9]' || fail "the installed vsr.exe showed no main window"
+running=$(head -n1 "$work/found")
+timeout -k 5 60 wine "$setup" /S >"$work/setup-running.log" 2>&1
+code=$?
+end_window_process "$running"
+[ $code -eq 2 ] || fail "the installer ran on while vsr.exe ran (exit $code)"
+snapshot >"$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" >"$work/changed.txt" ||
+  fail "the refused installer changed files: $(tr '\n' ' ' <"$work/changed.txt")"
+
 # The uninstaller copies itself away and returns at once: wait for its work.
 timeout -k 5 30 wine "$dir/uninstall.exe" /S >"$work/uninstall.log" 2>&1 || fail "silent uninstall failed (exit $?)"
 uninstalled() { [ ! -e "$dir" ] && [ ! -e "$lnk" ] && ! wine reg query "$uninst_key" >/dev/null 2>&1; }
 wait_for 30 uninstalled || fail "after the uninstaller: $(ls -R "$dir" 2>&1 | tr '\n' ' ') shortcut $( [ -e "$lnk" ] && echo left || echo removed)"
 wine reg query "$settings_key" /v PackageTestKept >"$work/kept.log" 2>&1 || fail "the uninstaller removed the user's settings"
 grep -q kept "$work/kept.log" || fail "the kept setting reads $(cat "$work/kept.log")"
-echo "installed, started from the shortcut, uninstalled; settings kept"
+echo "installed, started from the shortcut, refused while running, uninstalled; settings kept"

@@ -4,6 +4,7 @@
 #include "capture/ScreenGrab.h"
 #include "resources/resource.h"
 #include "tests/common/Messages.h"
+#include "trigger/SnippingNotice.h"
 #include "trigger/WaitingWindow.h"
 
 #include <gtest/gtest.h>
@@ -183,6 +184,19 @@ TEST_F(WaitingWindowTest, TimerPageCountsDownAndCapturesOnce) {
         SendMessageA(page->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_WIZ_CAPTURE, BN_CLICKED), 0);
     PumpFor(50);
     EXPECT_EQ(MainStandIn::captures, 2);
+}
+
+TEST(SnippingNotice, NamesTheSwitchWhereTheRunningWindowsHasIt) {
+    // Builds as Windows reports them: Windows 10 22H2, the first and a current Windows 11.
+    const std::string on10 =
+        "\"Use the PrtScn button to open screen snipping\" under Settings > Ease of Access > Keyboard.";
+    const std::string on11 =
+        "\"Use the Print screen key to open screen capture\" under Settings > Accessibility > Keyboard.";
+    for (DWORD build : {19045u, 22000u, 22631u}) {
+        const std::string notice = snipping::NoticeFor(build);
+        EXPECT_NE(notice.find(build < 22000 ? on10 : on11), std::string::npos) << build << ": " << notice;
+        EXPECT_EQ(notice.find(build < 22000 ? on11 : on10), std::string::npos) << build << ": " << notice;
+    }
 }
 
 } // namespace
