@@ -11,7 +11,11 @@ namespace {
 constexpr DWORD kExcludeFromCapture = 0x11; // WDA_EXCLUDEFROMCAPTURE, not in every SDK's headers
 constexpr DWORD kFirstBuildThatLeavesOut = 19041;
 
-std::vector<BoxAnswers> g_open; // innermost last; the UI thread's only
+struct OpenState {
+    HWND window = nullptr;
+    BoxAnswers answers;
+};
+std::vector<OpenState> g_open; // innermost last; the UI thread's only
 HHOOK g_hook = nullptr;
 
 DWORD BuildNumber() {
@@ -46,9 +50,11 @@ LRESULT CALLBACK OnDialogReady(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && sent->message == WM_INITDIALOG &&
         !(GetWindowLongPtrA(sent->hwnd, GWL_STYLE) & WS_CHILD)) {
         auto waiting =
-            std::find_if(g_open.rbegin(), g_open.rend(), [](const BoxAnswers& a) { return !a.made; });
-        if (waiting != g_open.rend())
-            AskToLeaveOut(sent->hwnd, *waiting);
+            std::find_if(g_open.rbegin(), g_open.rend(), [](const OpenState& o) { return !o.answers.made; });
+        if (waiting != g_open.rend()) {
+            waiting->window = sent->hwnd;
+            AskToLeaveOut(sent->hwnd, waiting->answers);
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -61,12 +67,18 @@ bool CanLeaveOut(DWORD build) {
 
 bool MayCaptureNow(const std::vector<BoxAnswers>& openBoxes) {
     return std::all_of(openBoxes.begin(), openBoxes.end(), [](const BoxAnswers& box) {
-        return box.made && CanLeaveOut(box.build) && box.accepted && box.readBack == kExcludeFromCapture;
+        return box.made && CanLeaveOut(box.build) && box.accepted && box.readBack == kExcludeFromCapture &&
+               !box.foreground;
     });
 }
 
 bool MayCaptureNow() {
-    return MayCaptureNow(g_open);
+    std::vector<BoxAnswers> boxes;
+    for (const OpenState& open : g_open) {
+        boxes.push_back(open.answers);
+        boxes.back().foreground = open.window && GetForegroundWindow() == open.window;
+    }
+    return MayCaptureNow(boxes);
 }
 
 OpenBox::OpenBox() {

@@ -299,10 +299,11 @@ TEST(PointerSize, FollowsTheMonitorsDpiAndTheUsersPointerSize) {
 TEST(OwnBoxes, CapturesWaitForBoxesThatWindowsCannotLeaveOutOfPictures) {
     using ownboxes::BoxAnswers;
     const BoxAnswers leftOut{true, 19041, TRUE, 0x11}, old{true, 18363, FALSE, 0},
-        refused{true, 19045, FALSE, 0}, ignored{true, 19045, TRUE, 0}, notMade{false, 22631, FALSE, 0};
+        refused{true, 19045, FALSE, 0}, ignored{true, 19045, TRUE, 0}, notMade{false, 22631, FALSE, 0},
+        inFront{true, 22631, TRUE, 0x11, true};
     EXPECT_TRUE(ownboxes::MayCaptureNow({}));
     EXPECT_TRUE(ownboxes::MayCaptureNow({leftOut, leftOut}));
-    for (const BoxAnswers& box : {old, refused, ignored, notMade})
+    for (const BoxAnswers& box : {old, refused, ignored, notMade, inFront})
         EXPECT_FALSE(ownboxes::MayCaptureNow({leftOut, box})) << box.build << " " << box.accepted;
     EXPECT_FALSE(ownboxes::CanLeaveOut(18363));
     EXPECT_TRUE(ownboxes::CanLeaveOut(22631));
