@@ -6,6 +6,7 @@
 #include "capture/ScreenGrab.h"
 #include "capture/ScreenLayout.h"
 #include "capture/ScreenSources.h"
+#include "resources/resource.h"
 #include "tests/capture/Pixels.h"
 #include "tests/common/Messages.h"
 #include "settings/SettingsStore.h"
@@ -118,6 +119,26 @@ TEST(ActiveWindowOffScreen, MinimisedOrCloakedWindowsAreNotCaptured) {
     EXPECT_NE(ActiveWindowOffScreen(FALSE, S_OK, 2), nullptr);
     EXPECT_EQ(ActiveWindowOffScreen(FALSE, S_OK, 0), nullptr);
     EXPECT_EQ(ActiveWindowOffScreen(FALSE, static_cast<HRESULT>(0x80004001), 2), nullptr);
+}
+
+TEST_F(SourcesTest, MinimisedActiveWindowGivesNoImageAndTheWaitingPageSaysWhy) {
+    auto page = std::make_unique<COnKeyWizardDlg>(waiting, "headline");
+    ASSERT_TRUE(page->Create(waiting.hwnd()));
+    HWND status = GetDlgItem(page->hwnd(), IDC_STATUS);
+    waiting.ShowPage(std::move(page));
+    HWND target = MakeForegroundWindow(150, 120, 300, 200);
+    ShowWindow(target, SW_SHOWMINIMIZED);
+    PumpFor(100);
+    ASSERT_TRUE(IsIconic(target) && GetForegroundWindow() == target) << "no minimised active window here";
+    CActiveWindowExecute source(settings, 0, 0);
+    BitmapHolder bitmap;
+    RECT rect{};
+    EXPECT_FALSE(source.Capture(bitmap, rect, &waiting));
+    char text[128] = "";
+    GetWindowTextA(status, text, sizeof text);
+    EXPECT_STREQ(text, "The active window is minimised: nothing was captured.");
+    EXPECT_TRUE(IsWindowVisible(waiting.hwnd())) << "the waiting window, with its reason, must come back";
+    DestroyWindow(target);
 }
 
 // The hole is the frame's client area on the screen and the typed area, and
