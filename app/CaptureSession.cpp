@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "app/ScreenEffects.h"
 #include "capture/ControlExecute.h"
+#include "capture/OwnBoxes.h"
 #include "resources/resource.h"
 #include "trigger/WaitingWindow.h"
 #include "win/FileError.h"
@@ -32,6 +33,7 @@ private:
 };
 
 void Tell(HWND owner, const std::string& text) {
+    ownboxes::OpenBox open;
     MessageBoxA(owner, text.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
 }
 
@@ -131,6 +133,12 @@ void CCaptureSession::OnCapture() {
         captureDeferred_ = true;
         return;
     }
+    // A box of ours that a grab would take: the capture runs once it closes
+    // (the request is posted again after the box).
+    if (!ownboxes::MayCaptureNow()) {
+        captureDeferred_ = true;
+        return;
+    }
     const std::string lost = CaptureStep();
     // The trigger's end request is already queued, but a capture request may
     // stand before it: the session ends now, so none of those runs.
@@ -142,7 +150,7 @@ void CCaptureSession::OnCapture() {
         ShowWaitingAgain(status_);
     // Shown once the step is over, so the session goes on behind the box.
     if (!lost.empty())
-        MessageBoxA(mainWindow_, lost.c_str(), "Vistrel", MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+        Tell(mainWindow_, lost);
     RepostDeferredCapture();
 }
 

@@ -40,10 +40,13 @@ protected:
 private:
     void CutHole();
     void ShowCoordinates();
+    // Places and sizes the frame so that its hole is `hole`.
+    void FitAround(const RECT& hole);
 
     CWizardContainerDlg* waitingWindow;
     int fixedDimensions;
     int fixedPosition;
+    RECT typed; // the area the page asked for
     // The window's place and size at creation: the locks hold it there.
     int x, y, windowWidth, windowHeight;
 };

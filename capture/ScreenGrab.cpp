@@ -1,12 +1,55 @@
 #include "capture/ScreenGrab.h"
 
 #include "capture/ScreenLayout.h"
+#include "win/SystemLibrary.h"
+
+#include <optional>
 
 namespace {
 
+constexpr int kDefaultDpi = 96;
+
+// The user's pointer size (Settings > Accessibility > Mouse pointer) at
+// 96 DPI; none when never set.
+std::optional<DWORD> PointerBaseSize() {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Cursors", "CursorBaseSize", RRF_RT_REG_DWORD, nullptr,
+                     &value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+int SystemDpi() {
+    win::OwnedDC screen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    return screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : kDefaultDpi;
+}
+
+// The DPI of the monitor at `point` (Windows 8.1 and later), else the system's.
+int MonitorDpi(POINT point, int systemDpi) {
+    using GetDpiFn = HRESULT WINAPI(HMONITOR, int, UINT*, UINT*);
+    auto get = win::SystemFunctionAs<GetDpiFn>("shcore.dll", "GetDpiForMonitor");
+    UINT x = 0, y = 0;
+    if (!get || FAILED(get(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), 0 /* effective */, &x, &y)))
+        return systemDpi;
+    return static_cast<int>(x);
+}
+
+// The size Windows shows the pointer at, at `point`.
+int ShownPointerSize(POINT point) {
+    const int systemDpi = SystemDpi();
+    const int monitorDpi = MonitorDpi(point, systemDpi);
+    using ForDpiFn = int WINAPI(int, UINT);
+    if (auto forDpi = win::SystemFunctionAs<ForDpiFn>("user32.dll", "GetSystemMetricsForDpi"))
+        return PointerSize(PointerBaseSize(), forDpi(SM_CXCURSOR, static_cast<UINT>(monitorDpi)), monitorDpi,
+                           monitorDpi);
+    return PointerSize(PointerBaseSize(), GetSystemMetrics(SM_CXCURSOR), systemDpi, monitorDpi);
+}
+
 // Draws the pointer shown on the screen into `dc`, whose origin is at
 // `origin` on the screen: the cursor the system shows (not this thread's),
-// at its own size and hot spot; nothing while the pointer is hidden.
+// at the size Windows shows it on that monitor, with its hot spot scaled
+// alike; nothing while the pointer is hidden. An animated pointer shows its
+// first frame: Windows does not tell which frame is on the screen.
 void DrawPointer(HDC dc, POINT origin) {
     CURSORINFO shown{};
     shown.cbSize = sizeof shown;
@@ -17,13 +60,27 @@ void DrawPointer(HDC dc, POINT origin) {
         return;
     // GetIconInfo hands us copies of both masks; they are ours to delete.
     win::GdiObject<HBITMAP> mask(info.hbmMask), colour(info.hbmColor);
-    // Width and height 0 without DI_DEFAULTSIZE: the cursor's own size.
-    DrawIconEx(dc, shown.ptScreenPos.x - static_cast<int>(info.xHotspot) - origin.x,
-               shown.ptScreenPos.y - static_cast<int>(info.yHotspot) - origin.y, shown.hCursor, 0, 0, 0,
-               nullptr, DI_NORMAL);
+    BITMAP own{};
+    if (!GetObjectA(info.hbmMask, sizeof own, &own) || own.bmWidth <= 0)
+        return;
+    const int size = ShownPointerSize(shown.ptScreenPos);
+    const int hotX = MulDiv(static_cast<int>(info.xHotspot), size, own.bmWidth);
+    const int hotY = MulDiv(static_cast<int>(info.yHotspot), size, own.bmWidth);
+    DrawIconEx(dc, shown.ptScreenPos.x - hotX - origin.x, shown.ptScreenPos.y - hotY - origin.y,
+               shown.hCursor, size, size, 0, nullptr, DI_NORMAL);
 }
 
 } // namespace
+
+int PointerSize(std::optional<DWORD> baseSize, int cursorMetric, int metricDpi, int monitorDpi) {
+    // Windows offers pointer sizes from 32 to 256 at 96 DPI; anything else is no answer.
+    constexpr DWORD kSmallest = 32, kLargest = 256;
+    if (monitorDpi <= 0)
+        return cursorMetric;
+    if (baseSize && *baseSize >= kSmallest && *baseSize <= kLargest)
+        return MulDiv(static_cast<int>(*baseSize), monitorDpi, kDefaultDpi);
+    return metricDpi > 0 ? MulDiv(cursorMetric, monitorDpi, metricDpi) : cursorMetric;
+}
 
 bool GrabScreenRect(const RECT& rect, win::GdiObject<HBITMAP>& holder, bool drawCursor) {
     holder.reset();

@@ -43,6 +43,20 @@ bool OutlineStrips(const RECT& rect, const RECT& monitor, RECT strips[4]) {
     return true;
 }
 
+RECT ClientOnScreen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT topLeft{0, 0}, bottomRight{client.right, client.bottom};
+    ClientToScreen(window, &topLeft);
+    ClientToScreen(window, &bottomRight);
+    return RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+}
+
+RECT FrameAround(const RECT& hole, const RECT& window, const RECT& client) {
+    return RECT{hole.left - (client.left - window.left), hole.top - (client.top - window.top),
+                hole.right + (window.right - client.right), hole.bottom + (window.bottom - client.bottom)};
+}
+
 AreaLimits AreaLimitsOn(const RECT& screen) {
     return AreaLimits{screen.left,
                       static_cast<int>(screen.right) - 1,

@@ -21,6 +21,13 @@ RECT CutToScreen(const RECT& rect, const RECT& screen);
 // bottom-right one in none. False, and no strips, for an empty `rect`.
 bool OutlineStrips(const RECT& rect, const RECT& monitor, RECT strips[4]);
 
+// `window`'s client area in screen pixels.
+RECT ClientOnScreen(HWND window);
+// The window rectangle whose client area is `hole`, for a window whose
+// rectangle is `window` and client area `client` (screen pixels) now: its
+// borders as measured, whatever DPI they were drawn for.
+RECT FrameAround(const RECT& hole, const RECT& window, const RECT& client);
+
 // The positions and sizes an area may take on `screen`.
 struct AreaLimits {
     int minX, maxX, minY, maxY, maxWidth, maxHeight;

@@ -1,6 +1,7 @@
 #include "capture/ScreenSources.h"
 
 #include "capture/ScreenGrab.h"
+#include "capture/ScreenLayout.h"
 #include "trigger/WaitingWindow.h"
 #include "win/Compositor.h"
 #include "win/Handles.h"
@@ -24,6 +25,15 @@ void CFullscreenExecute::Describe(std::string& text) {
     text = "will capture the whole screen.";
 }
 
+const char* ActiveWindowOffScreen(BOOL iconic, HRESULT cloakedResult, DWORD cloaked) {
+    if (iconic)
+        return "The active window is minimised: nothing was captured.";
+    if (SUCCEEDED(cloakedResult) && cloaked != 0)
+        return "The active window is not on the screen (another desktop, or a suspended app): nothing was "
+               "captured.";
+    return nullptr;
+}
+
 CActiveWindowExecute::CActiveWindowExecute(SettingsStore& settings, int captureMouse, int clientCapture)
     : CWhatExecute(settings, captureMouse), clientCapture(clientCapture) {}
 
@@ -34,9 +44,29 @@ bool CActiveWindowExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
     if (waitingWasVisible)
         waitingWindow->HideForCapture();
 
+    auto showWaitingAgain = [&] {
+        if (waitingWasVisible && IsWindow(waiting))
+            SetWindowPos(waiting, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    };
+
     HWND target = GetForegroundWindow();
     if (!target || target == waiting)
         return false;
+    DWORD cloaked = 0;
+    const HRESULT cloakedResult = win::CloakedState(target, cloaked);
+    if (const char* why = ActiveWindowOffScreen(IsIconic(target), cloakedResult, cloaked)) {
+        // No image, and the waiting page says why: the session goes on.
+        showWaitingAgain();
+        if (waitingWindow && waitingWindow->currentPage())
+            waitingWindow->currentPage()->SetStatusText(why);
+        saidWhy = true;
+        return false;
+    }
+    // The reason shown for an earlier capture is no longer true.
+    if (saidWhy && waitingWindow && waitingWindow->currentPage())
+        waitingWindow->currentPage()->SetStatusText(std::string());
+    saidWhy = false;
     if (target == GetDesktopWindow() && clientCapture == 0) {
         CFullscreenExecute whole(settings, captureMouse);
         return whole.Capture(bitmap, capturedRect, waitingWindow);
@@ -46,14 +76,13 @@ bool CActiveWindowExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
     SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
     UpdateWindow(target);
     DispatchPendingMessages();
+    // Until the compositor presents the raised window, whatever covered it
+    // (the main window when it is not hidden) is still what a grab reads.
+    win::FlushCompositor();
 
     RECT rect{};
     if (clientCapture == 1) {
-        GetClientRect(target, &rect);
-        POINT topLeft{rect.left, rect.top}, bottomRight{rect.right, rect.bottom};
-        ClientToScreen(target, &topLeft);
-        ClientToScreen(target, &bottomRight);
-        rect = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+        rect = ClientOnScreen(target);
     } else {
         // The visible frame: without the invisible resize borders, which
         // would carry strips of whatever lies behind the window.
@@ -62,9 +91,7 @@ bool CActiveWindowExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
     const bool grabbed = GrabScreenRect(rect, bitmap, captureMouse != 0);
     capturedRect = rect;
 
-    if (waitingWasVisible && IsWindow(waiting))
-        SetWindowPos(waiting, HWND_TOPMOST, 0, 0, 0, 0,
-                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    showWaitingAgain();
     return grabbed;
 }
 

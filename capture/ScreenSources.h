@@ -11,6 +11,11 @@ public:
     void Describe(std::string& text) override;
 };
 
+// Why the active window cannot be captured although it is the foreground
+// window, from Windows' answers (IsIconic, and the compositor's cloaked
+// attribute with its result); none when it can.
+const char* ActiveWindowOffScreen(BOOL iconic, HRESULT cloakedResult, DWORD cloaked);
+
 class CActiveWindowExecute : public CWhatExecute {
 public:
     CActiveWindowExecute(SettingsStore& settings, int captureMouse, int clientCapture);
@@ -19,4 +24,5 @@ public:
 
 private:
     int clientCapture;
+    bool saidWhy = false; // the waiting page tells why the last capture took nothing
 };

@@ -1,5 +1,7 @@
 #include "trigger/SnippingNotice.h"
 
+#include "capture/OwnBoxes.h"
+
 namespace snipping {
 
 namespace {
@@ -47,6 +49,7 @@ void TellIfWindowsTakesTheKey(HWND owner, bool armsPrintScreen) {
         return;
     g_told = true;
     // The session is armed already and goes on behind the box.
+    ownboxes::OpenBox open;
     MessageBoxA(owner, NoticeFor(RunningBuild()).c_str(), "Vistrel",
                 MB_OK | MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
 }

@@ -9,6 +9,7 @@ namespace {
 // dwmapi's attribute numbers, not in every SDK's headers.
 constexpr DWORD kTransitionsForceDisabled = 3;
 constexpr DWORD kExtendedFrameBounds = 9;
+constexpr DWORD kCloaked = 14;
 
 using GetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
 using SetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
@@ -24,6 +25,12 @@ template <typename Fn> Fn Export(const char* name) {
 bool ExtendedFrameBounds(HWND window, RECT& frame) {
     static const auto get = Export<GetAttributeFn>("DwmGetWindowAttribute");
     return get && SUCCEEDED(get(window, kExtendedFrameBounds, &frame, sizeof frame));
+}
+
+HRESULT CloakedState(HWND window, DWORD& cloaked) {
+    cloaked = 0;
+    auto get = Export<GetAttributeFn>("DwmGetWindowAttribute");
+    return get ? get(window, kCloaked, &cloaked, sizeof cloaked) : E_NOTIMPL;
 }
 
 void DisableTransitions(HWND window) {

@@ -14,6 +14,10 @@ bool ExtendedFrameBounds(HWND window, RECT& frame);
 // Asks the compositor not to animate `window` when it is shown or hidden, so
 // a hidden window is gone at once instead of fading out over a capture.
 void DisableTransitions(HWND window);
+// The compositor's answer whether `window` is cloaked: kept off the screen
+// while it stays a window (on another virtual desktop, a suspended store
+// app); `cloaked` is non-zero then.
+HRESULT CloakedState(HWND window, DWORD& cloaked);
 // Waits until the compositor has presented the last change (a hide, a move).
 void FlushCompositor();
 

@@ -1,6 +1,7 @@
 // The screen grab and the capture flash against a window of known colours.
 
 #include "app/ScreenEffects.h"
+#include "capture/OwnBoxes.h"
 #include "capture/ScreenGrab.h"
 #include "capture/ScreenLayout.h"
 #include "tests/capture/Pixels.h"
@@ -280,6 +281,32 @@ TEST_F(ScreenGrabTest, FlashInvertsAndSecondFlashRestores) {
     }
     EXPECT_EQ(restored.At(10, 10), kRed);
     EXPECT_EQ(restored.At(150, 50), kBlue);
+}
+
+TEST(PointerSize, FollowsTheMonitorsDpiAndTheUsersPointerSize) {
+    for (auto [dpi, size] : {std::pair{96, 32}, {144, 48}, {192, 64}}) {
+        EXPECT_EQ(PointerSize(std::nullopt, 32, 96, dpi), size) << dpi << " DPI, answered for 96";
+        EXPECT_EQ(PointerSize(std::nullopt, size, dpi, dpi), size) << dpi << " DPI, answered for the monitor";
+        EXPECT_EQ(PointerSize(48, 32, 96, dpi), size * 3 / 2) << dpi << " DPI, a larger pointer set";
+    }
+    EXPECT_EQ(PointerSize(std::nullopt, 48, 144, 96), 32) << "system at 150 %, pointer on a 100 % monitor";
+    EXPECT_EQ(PointerSize(1000, 32, 96, 144), 48) << "a setting Windows never writes";
+    EXPECT_EQ(PointerSize(std::nullopt, 32, 0, 0), 32) << "no DPI answered";
+}
+
+// Windows' answers: build 19041 (2004) takes and reads back 0x11; 18363
+// (1909) is not asked; Wine refuses the call or reads back 0.
+TEST(OwnBoxes, CapturesWaitForBoxesThatWindowsCannotLeaveOutOfPictures) {
+    using ownboxes::BoxAnswers;
+    const BoxAnswers leftOut{true, 19041, TRUE, 0x11}, old{true, 18363, FALSE, 0},
+        refused{true, 19045, FALSE, 0}, ignored{true, 19045, TRUE, 0}, notMade{false, 22631, FALSE, 0},
+        inFront{true, 22631, TRUE, 0x11, true};
+    EXPECT_TRUE(ownboxes::MayCaptureNow({}));
+    EXPECT_TRUE(ownboxes::MayCaptureNow({leftOut, leftOut}));
+    for (const BoxAnswers& box : {old, refused, ignored, notMade, inFront})
+        EXPECT_FALSE(ownboxes::MayCaptureNow({leftOut, box})) << box.build << " " << box.accepted;
+    EXPECT_FALSE(ownboxes::CanLeaveOut(18363));
+    EXPECT_TRUE(ownboxes::CanLeaveOut(22631));
 }
 
 TEST(PlayResourceSound, StopsWithoutNameAndFailsForAMissingSound) {

@@ -1,9 +1,12 @@
 // The whole-screen and active-window sources against real windows.
 
 #include "app/Messages.h"
+#include "capture/AreaExecute.h"
 #include "capture/ControlExecute.h"
 #include "capture/ScreenGrab.h"
+#include "capture/ScreenLayout.h"
 #include "capture/ScreenSources.h"
+#include "resources/resource.h"
 #include "tests/capture/Pixels.h"
 #include "tests/common/Messages.h"
 #include "settings/SettingsStore.h"
@@ -106,6 +109,63 @@ TEST_F(SourcesTest, ActiveWindowWholeOrClientAndCutAtTheScreenEdge) {
     whole.Describe(text);
     EXPECT_EQ(text, "will capture the active window.");
     DestroyWindow(target);
+}
+
+// Windows' answers: minimised, cloaked (shell: another desktop), not cloaked,
+// and no compositor (Wine: not implemented).
+TEST(ActiveWindowOffScreen, MinimisedOrCloakedWindowsAreNotCaptured) {
+    EXPECT_STREQ(ActiveWindowOffScreen(TRUE, S_OK, 0),
+                 "The active window is minimised: nothing was captured.");
+    EXPECT_NE(ActiveWindowOffScreen(FALSE, S_OK, 2), nullptr);
+    EXPECT_EQ(ActiveWindowOffScreen(FALSE, S_OK, 0), nullptr);
+    EXPECT_EQ(ActiveWindowOffScreen(FALSE, static_cast<HRESULT>(0x80004001), 2), nullptr);
+}
+
+TEST_F(SourcesTest, MinimisedActiveWindowGivesNoImageAndTheWaitingPageSaysWhy) {
+    auto page = std::make_unique<COnKeyWizardDlg>(waiting, "headline");
+    ASSERT_TRUE(page->Create(waiting.hwnd()));
+    HWND status = GetDlgItem(page->hwnd(), IDC_STATUS);
+    waiting.ShowPage(std::move(page));
+    HWND target = MakeForegroundWindow(150, 120, 300, 200);
+    ShowWindow(target, SW_SHOWMINIMIZED);
+    PumpFor(100);
+    ASSERT_TRUE(IsIconic(target) && GetForegroundWindow() == target) << "no minimised active window here";
+    CActiveWindowExecute source(settings, 0, 0);
+    BitmapHolder bitmap;
+    RECT rect{};
+    EXPECT_FALSE(source.Capture(bitmap, rect, &waiting));
+    char text[128] = "";
+    GetWindowTextA(status, text, sizeof text);
+    EXPECT_STREQ(text, "The active window is minimised: nothing was captured.");
+    EXPECT_TRUE(IsWindowVisible(waiting.hwnd())) << "the waiting window, with its reason, must come back";
+    DestroyWindow(target);
+}
+
+// The hole is the frame's client area on the screen and the typed area, and
+// the frame's region leaves exactly it open.
+TEST(AreaFrame, HoleIsTheClientAreaAndTheTypedAreaAtAnyBorderSize) {
+    AreaValues area;
+    area.xPosition = 130, area.yPosition = 170, area.width = 211, area.height = 97;
+    CSelectAreaDlg frame(nullptr, area);
+    ASSERT_TRUE(frame.Open());
+    const RECT hole = frame.Hole(), client = ClientOnScreen(frame.hwnd()), typed{130, 170, 341, 267};
+    EXPECT_TRUE(EqualRect(&hole, &client));
+    EXPECT_TRUE(EqualRect(&hole, &typed))
+        << hole.left << "," << hole.top << " " << hole.right << "," << hole.bottom;
+    RECT window;
+    GetWindowRect(frame.hwnd(), &window);
+    win::GdiObject<HRGN> region(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(frame.hwnd(), region.get()), ERROR);
+    const int dx = hole.left - window.left, dy = hole.top - window.top;
+    EXPECT_FALSE(PtInRegion(region.get(), dx, dy)) << "the hole's first pixel is covered";
+    EXPECT_FALSE(PtInRegion(region.get(), dx + 210, dy + 96)) << "the hole's last pixel is covered";
+    EXPECT_TRUE(PtInRegion(region.get(), dx - 1, dy)) << "the border left of the hole is open";
+    EXPECT_TRUE(PtInRegion(region.get(), dx + 211, dy + 97)) << "the border below the hole is open";
+
+    // At 144 DPI the borders drawn are 11 at the sides and below, 35 above (small caption).
+    const RECT at144{50, 60, 372, 392}, client144{61, 95, 361, 381}, wanted{-300, 40, -89, 137};
+    const RECT fitted = FrameAround(wanted, at144, client144), expected{-311, 5, -78, 148};
+    EXPECT_TRUE(EqualRect(&fitted, &expected));
 }
 
 TEST_F(SourcesTest, ImmediateTriggerCapturesOnceThenEnds) {

@@ -543,15 +543,18 @@ bool PickTarget(Session& s, RECT& target) {
 }
 
 // Pixels of `rect` in a bitmap file, read by the system's own loader, that
-// differ from the same place of `screen`; -1 when the file or its size is wrong.
-int DifferFromScreen(const std::string& bmp, const Screenshot& screen, const RECT& rect) {
+// differ from the same place of `screen`; -1 when the file or its size is
+// wrong. The file shows `rect` itself, or the whole screen with `whole`.
+int DifferFromScreen(const std::string& bmp, const Screenshot& screen, const RECT& rect, bool whole = false) {
     HBITMAP loaded = static_cast<HBITMAP>(
         LoadImageA(nullptr, bmp.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     if (!loaded)
         return -1;
     BITMAP info{};
     GetObjectA(loaded, sizeof info, &info);
-    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    const int w = whole ? screen.width : rect.right - rect.left,
+              h = whole ? screen.height : rect.bottom - rect.top;
+    const POINT origin = whole ? POINT{0, 0} : POINT{rect.left, rect.top};
     if (info.bmWidth != w || info.bmHeight != h) {
         DeleteObject(loaded);
         return -1;
@@ -565,9 +568,9 @@ int DifferFromScreen(const std::string& bmp, const Screenshot& screen, const REC
     });
     DeleteObject(loaded);
     int differ = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            differ += file[static_cast<size_t>(y) * w + x] != screen.at(rect.left + x, rect.top + y);
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            differ += file[static_cast<size_t>(y - origin.y) * w + x - origin.x] != screen.at(x, y);
     return differ;
 }
 
@@ -624,6 +627,78 @@ TEST(AreaSource, FrameOpensAtTheStoredAreaFollowsItsMovesAndCapturesOnlyItsHole)
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(page, IDC_X_POSITION)), "100") << "the page takes the area just captured";
     EXPECT_EQ(WindowText(GetDlgItem(page, IDC_Y_POSITION)), "100");
+}
+
+// Typed with real keys: a minus sign stands in the position fields and the
+// value goes through the range check as a number.
+TEST(AreaSource, NegativePositionsAreTypedWithRealKeys) {
+    TempFolder folder;
+    StoreSession(kOnKey, folder.path() + "\\never.bmp");
+    StoreSource(kArea);
+    for (auto [name, value] : {std::pair{"width", 100}, {"height", 100}, {"fixedPosition", 1}})
+        settings::WriteNumber(name, value);
+    Session s;
+    ASSERT_SESSION(s);
+    HWND page = PageWith(s.window, IDC_X_POSITION);
+    ASSERT_NE(page, nullptr);
+    for (int id : {IDC_X_POSITION, IDC_Y_POSITION}) {
+        HWND field = GetDlgItem(page, id);
+        SetWindowTextA(field, "");
+        RECT r;
+        GetWindowRect(field, &r);
+        SetForegroundWindow(s.window);
+        ASSERT_TRUE(hooktest::Xdotool("mousemove " + At((r.left + r.right) / 2, (r.top + r.bottom) / 2) +
+                                      " click 1 sleep 0.3 type -- -300"));
+        EXPECT_TRUE(WaitFor([&] { return WindowText(field) == "-300"; }, 5000))
+            << "\"" << WindowText(field) << "\"";
+    }
+    PostMessageA(s.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // One monitor here, at 0: -300 is refused as a number left of the screen, not as text.
+    const int right = GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
+    auto box = WaitMessageBox(s.process.pid(), "Vistrel", 5000);
+    ASSERT_TRUE(box) << "-300 was taken";
+    EXPECT_EQ(box->text, "Please enter an integer between 0 and " + std::to_string(right) + ".");
+    CloseMessageBox(box->window);
+}
+
+// A timer series whose first capture cannot be stored (its folder is made
+// only then): the box that says so is open while the next capture is due.
+// No capture runs while it shows, none shows a pixel of it, and the series
+// still takes its three captures.
+TEST(TimerTrigger, LossBoxIsNeverInAPictureAndTheSeriesGoesOn) {
+    TempFolder folder;
+    const std::string later = folder.path() + "\\later";
+    StoreTimerSeries(later + "\\shot", 1, 3);
+    settings::WriteText("lastToSelection", "Save result as bitmap");
+    settings::WriteText("fileName", later + "\\shot.bmp");
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    ASSERT_TRUE(s.SendToVictim("ku:44"));
+    auto box = WaitMessageBox(s.process.pid(), "Vistrel", 10000);
+    ASSERT_TRUE(box) << "the lost first capture was not reported";
+    ASSERT_TRUE(CreateDirectoryA(later.c_str(), nullptr));
+    Sleep(2500); // two intervals
+    EXPECT_EQ(FilesIn(later), 0) << "a capture ran while the box was open";
+    RECT boxRect;
+    GetWindowRect(box->window, &boxRect);
+    const Screenshot withBox = TakeScreenshot();
+    CloseMessageBox(box->window);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
+    Sleep(300);
+    const Screenshot afterBox = TakeScreenshot();
+    ASSERT_TRUE(s.WaitForEnd(15000)) << "the series did not end";
+    // The box's own pixels: where it differs from what it covered.
+    int boxPixels = 0;
+    for (int y = boxRect.top; y < boxRect.bottom; ++y)
+        for (int x = boxRect.left; x < boxRect.right; ++x)
+            boxPixels += withBox.at(x, y) != afterBox.at(x, y);
+    ASSERT_GT(boxPixels, 500) << "the box does not stand out from what it covers";
+    EXPECT_EQ(FilesIn(later), 2) << "three captures, the first lost";
+    // Where each picture differs from the screen with the box: nearly all of the box.
+    for (const char* file : {"\\shot0002.bmp", "\\shot0003.bmp"})
+        EXPECT_GE(DifferFromScreen(later + file, withBox, boxRect, true), boxPixels * 95 / 100) << file;
 }
 
 TEST(ControlSource, ClickOutlinesAndCapturesAnotherProgramsButtonAndLeavesNoFrame) {

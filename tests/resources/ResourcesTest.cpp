@@ -501,7 +501,7 @@ TEST(ResourceManifest, CommonControlsSixForAmd64AndPerMonitorDpiAware) {
   EXPECT_NE(std::string::npos,
             manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"));
   EXPECT_NE(std::string::npos, manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
-                                             "WindowsSettings\">PerMonitorV2, system</dpiAwareness>"));
+                                             "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
   // The loader honoured it: this program (which carries the same manifest) is per-monitor aware.
   HMODULE user = GetModuleHandleA("user32.dll");
   auto context = reinterpret_cast<HANDLE(WINAPI*)()>(
