@@ -1,5 +1,6 @@
 #include "app/VtxApp.h"
 
+#include "app/SingleCopy.h"
 #include "app/VtxDlg.h"
 #include "win/HookLibrary.h"
 #include "win/Text.h"
@@ -65,6 +66,10 @@ int CVtxApp::Run() {
     LoadSystemDllsFromSystem32Only();
     InitCommonControls();
     OleScope ole;
+    // Before the hook block is taken: a second copy must not take it from the first.
+    SingleCopy onlyCopy;
+    if (!onlyCopy.Claim())
+        return 0;
     const std::string hookPath = HookPath();
     HMODULE hook = LoadLibraryExA(hookPath.c_str(), nullptr, 0);
     if (!hook) {
