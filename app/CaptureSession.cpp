@@ -190,9 +190,11 @@ std::string CCaptureSession::TakeCapture() {
     BitmapHolder bitmap;
     RECT rect{};
     // No image is a normal step (a pick that only starts, a window off the
-    // screen): nothing follows it. A trigger that will not fire again would
+    // screen): only the trigger hears of it. A trigger that will not fire again would
     // leave the session, and a hidden main window, without a way out.
     if (!source_->Capture(bitmap, rect, waitingWindow_.get())) {
+        if (!source_->WaitingForPick())
+            trigger_->AfterNoImage(waitingWindow_.get(), source_.get());
         if (!trigger_->WaitsForEvents() && !source_->WaitingForPick())
             endRequested_ = true;
         return {};
