@@ -62,7 +62,13 @@ bool DialogPicture::LoadFromFile(const std::string& path, HWND owner) {
 }
 
 bool DialogPicture::LoadFromFolderFile(UINT folderId, UINT nameId, HWND owner) {
-    return LoadFromFile(win::LoadText(folderId) + win::LoadText(nameId), owner);
+    const std::string folder = win::LoadText(folderId);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    // Started elsewhere (the Start menu's shortcut starts in the user's
+    // Pictures folder): the folder beside the program.
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return LoadFromFile(win::ProgramFolder() + folder + win::LoadText(nameId), owner);
+    return LoadFromFile(folder + win::LoadText(nameId), owner);
 }
 
 SIZE DialogPicture::SizeInPixels(HDC dc) const {

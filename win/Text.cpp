@@ -17,6 +17,14 @@ std::string LoadText(UINT id) {
     }
 }
 
+std::string ProgramFolder() {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    const std::string file(path, length < sizeof path ? length : 0);
+    const size_t slash = file.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+}
+
 std::string SystemErrorText(DWORD code) {
     char* buffer = nullptr;
     DWORD length = FormatMessageA(

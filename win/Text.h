@@ -16,6 +16,9 @@ std::string LoadText(UINT id);
 // without the trailing line break; empty when the system has none.
 std::string SystemErrorText(DWORD code);
 
+// The folder of the running program with its trailing backslash; empty when unknown.
+std::string ProgramFolder();
+
 // The whole text of a window or control.
 std::string WindowText(HWND window);
 
