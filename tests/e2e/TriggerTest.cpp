@@ -346,6 +346,35 @@ TEST(KeyTrigger, EscapeOnTheWaitingPageEndsTheSessionAndMissingCombinationsAreNa
     }
 }
 
+// A second vsr.exe while the first waits with its windows hidden: the second
+// ends, brings the waiting window back (the way to Cancel), and never takes
+// the hooks: the first still captures on its key.
+TEST(KeyTrigger, ASecondCopyEndsAndTheFirstStillCapturesOnItsKey) {
+    TempFolder folder;
+    const std::string file = folder.path() + "\\first.png";
+    StoreSession(kOnKey, file);
+    StoreCombination("", VK_SNAPSHOT, 0);
+    settings::WriteNumber("hide", 1);
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    HWND waiting = FindWaitingWindow(s.process.pid());
+    ASSERT_TRUE(PressButton(GetWindow(waiting, GW_CHILD), IDC_WIZ_HIDE));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(waiting) && !IsWindowVisible(s.window); }, 8000));
+    VsrProcess second;
+    ASSERT_TRUE(second.Start(BinDir()));
+    DWORD code = 1;
+    EXPECT_TRUE(second.WaitExit(10000, &code)) << "a second copy kept running";
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(waiting); }, 5000))
+        << "the hidden session stays out of reach";
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    EXPECT_TRUE(WaitFor([&] { return IsPng(file); }, 10000))
+        << "the first copy no longer captures on its key";
+    EXPECT_TRUE(s.WaitForEnd());
+}
+
 TEST(KeyEntry, BoxesNameTheKeysPressedAndKeepThemAcrossARestart) {
     TempFolder folder;
     StoreSession(kOnKey, folder.path() + "\\entry.png");
@@ -458,6 +487,41 @@ TEST(TimerTrigger, ExtraStartPressesNeverTakeMoreThanTheLimit) {
     Sleep(1500);
     EXPECT_EQ(FilesIn(folder.path()), 3);
     EXPECT_FALSE(Exists(base + "0004.png")) << "a capture past the limit";
+}
+
+// The active window leaves the screen for a step of the series: the page
+// says why nothing was taken, the countdown goes on for the same capture,
+// and the series still takes its three pictures.
+TEST(TimerTrigger, AStepWithoutImageIsToldAndNotCounted) {
+    TempFolder folder;
+    const std::string base = folder.path() + "\\window";
+    StoreTimerSeries(base, 2, 3);
+    settings::WriteText("lastWhatSelection", "Capture the active window");
+    Session s;
+    ASSERT_SESSION(s);
+    ASSERT_TRUE(PressButton(s.window, IDOK));
+    ASSERT_TRUE(s.WaitArmed());
+    const DWORD pid = s.process.pid();
+    RECT home;
+    GetWindowRect(s.victim, &home);
+    ASSERT_TRUE(s.KeysToVictim("key Print"));
+    ASSERT_TRUE(WaitFor([&] { return Exists(base + ".png"); }, 8000)) << "the start combination took nothing";
+    SetWindowPos(s.victim, nullptr, -5000, -5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(
+        WaitFor([&] { return PageText(pid, IDC_STATUS).find("gave no image") != std::string::npos; }, 10000))
+        << "status: '" << PageText(pid, IDC_STATUS) << "'";
+    EXPECT_NE(
+        PageText(pid, IDC_STATUS).find("no window was in front, or the one in front lay outside the screen"),
+        std::string::npos);
+    EXPECT_NE(PageText(pid, IDC_COUNTDOWN).find("screenshots: 2"), std::string::npos)
+        << "the empty step was counted: " << PageText(pid, IDC_COUNTDOWN);
+    SetWindowPos(s.victim, nullptr, home.left, home.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(WaitFor([&] { return Exists(base + "0002.png"); }, 10000)) << "the countdown stalled";
+    EXPECT_TRUE(WaitFor([&] { return PageText(pid, IDC_STATUS).empty(); }, 3000))
+        << PageText(pid, IDC_STATUS);
+    ASSERT_TRUE(s.WaitForEnd(15000)) << "the series did not end";
+    EXPECT_TRUE(Exists(base + "0001.png") && Exists(base + "0003.png"));
+    EXPECT_FALSE(Exists(base + "0004.png"));
 }
 
 TEST(TimerTrigger, OutOfRangeFieldsAreRefusedSecondsFirst) {
@@ -612,6 +676,11 @@ TEST(AreaSource, FrameOpensAtTheStoredAreaFollowsItsMovesAndCapturesOnlyItsHole)
     EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == "X: 140 Y: 130 Width: 100 Height: 100"; }, 5000))
         << WindowText(frame);
     EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: 140 Y: 130 Width: 100 Height: 100");
+    // Left of the primary monitor, where another monitor may lie: signed.
+    SetWindowPos(frame, nullptr, r.left - 400, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == "X: -300 Y: 100 Width: 100 Height: 100"; }, 5000))
+        << WindowText(frame);
+    EXPECT_EQ(PageText(s.process.pid(), IDC_STATUS), "X: -300 Y: 100 Width: 100 Height: 100");
     SetWindowPos(frame, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(WaitFor([&] { return WindowText(frame) == kStored; }, 5000)) << WindowText(frame);
 
