@@ -56,7 +56,8 @@ for option in hide mouse preview sound; do
   wine reg add "$settings_key" /v $option /t REG_DWORD /d 0 /f >>"$work/reg.log" 2>&1 || fail "could not store $option"
 done
 capture_plain_name() { # main window
-  xdotool mousemove --window "$1" 4 4 click 1 sleep 0.5 key Return
+  # A click on the empty page under the first list, then Enter: Capture.
+  xdotool mousemove --window "$1" 300 200 click 1 sleep 0.5 key Return
   wait_for 15 test -s "$pictures/shot.png" || { echo "no $pictures/shot.png after Capture" >&2; return 1; }
   [ "$(identify -format %m "$pictures/shot.png" 2>&1)" = PNG ] || { echo "shot.png is no PNG" >&2; return 1; }
 }
