@@ -146,7 +146,7 @@ void CCaptureSession::OnCapture() {
         endRequested_ = true;
     if (endRequested_)
         End();
-    else
+    else if (!lost.empty() || !status_.empty() || noImage_)
         ShowWaitingAgain(status_);
     // Shown once the step is over, so the session goes on behind the box.
     if (!lost.empty())
@@ -184,7 +184,7 @@ void CCaptureSession::ShowWaitingAgain(const std::string& status) {
     if (!status.empty() && waitingWindow_->currentPage())
         waitingWindow_->currentPage()->SetStatusText(status);
     // A grab hid it: without it a hidden main window leaves no sign that the
-    // session still runs. One the user hid stays hidden.
+    // session still runs, nor a Cancel. One the user hid stays hidden.
     if (!waitingWindow_->hidden() && !IsWindowVisible(waiting))
         SetWindowPos(waiting, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
@@ -226,6 +226,7 @@ void CCaptureSession::OnPointer(UINT message, WPARAM window, LPARAM point) {
 std::string CCaptureSession::CaptureStep() {
     BusyScope busy(busy_);
     status_.clear();
+    noImage_ = false;
     try {
         return TakeCapture();
     } catch (const std::exception& error) {
@@ -241,9 +242,12 @@ std::string CCaptureSession::TakeCapture() {
     BitmapHolder bitmap;
     RECT rect{};
     // No image is a normal step (a pick that only starts, a window off the
-    // screen): nothing follows it. A trigger that will not fire again would
+    // screen): only the trigger hears of it. A trigger that will not fire again would
     // leave the session, and a hidden main window, without a way out.
     if (!source_->Capture(bitmap, rect, waitingWindow_.get())) {
+        noImage_ = !source_->WaitingForPick();
+        if (noImage_)
+            trigger_->AfterNoImage(waitingWindow_.get(), source_.get());
         if (!trigger_->WaitsForEvents() && !source_->WaitingForPick())
             endRequested_ = true;
         return {};

@@ -74,8 +74,9 @@ private:
     void Flash(const RECT& rect);
     std::string Store(BitmapHolder& bitmap);
     void End();
-    // After a step of a session that goes on: the waiting window is back
-    // (unless the user hid it) with the output's word on the last capture.
+    // After a step of a session that goes on and that has something to tell
+    // (a loss, a notice, a capture left out, no image): the waiting window is
+    // back (unless the user hid it), with the output's word on the capture.
     void ShowWaitingAgain(const std::string& status);
     // Runs a trigger's or source's Begin or End; an exception out of it is
     // told at the end of the session, which it ends.
@@ -106,6 +107,7 @@ private:
     bool closing_ = false;         // the main window is closing: no preview at the end
     bool closeAfterEnd_ = false;   // the main window closes once the session has ended
     std::string status_;           // the output's word on the last capture, for the waiting page
+    bool noImage_ = false;         // the last step's source gave no image
     std::string guardedFailure_;   // what a Begin or End threw
     int lossCount_ = 0;
     std::string firstLoss_;

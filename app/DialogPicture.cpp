@@ -36,12 +36,17 @@ win::GlobalMemory ReadWholeFile(HANDLE file, DWORD& size) {
 } // namespace
 
 bool DialogPicture::LoadFromFile(const std::string& path, HWND owner) {
-    win::File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    return LoadFromFile(win::Widen(path), owner);
+}
+
+// Wide: the program's folder may hold letters outside the code page.
+bool DialogPicture::LoadFromFile(const std::wstring& path, HWND owner) {
+    win::File file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        std::string text = win::SystemErrorText(GetLastError());
-        std::string caption = "Error opening file: " + path;
-        MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK);
+        const std::wstring text = win::Widen(win::SystemErrorText(GetLastError()));
+        const std::wstring caption = L"Error opening file: " + path;
+        MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK);
         return false;
     }
     DWORD size = 0;
@@ -51,7 +56,13 @@ bool DialogPicture::LoadFromFile(const std::string& path, HWND owner) {
 }
 
 bool DialogPicture::LoadFromFolderFile(UINT folderId, UINT nameId, HWND owner) {
-    return LoadFromFile(win::LoadText(folderId) + win::LoadText(nameId), owner);
+    const std::string folder = win::LoadText(folderId);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    // Started elsewhere (the Start menu's shortcut starts in the user's
+    // Pictures folder): the folder beside the program.
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return LoadFromFile(win::ProgramFolder() + win::Widen(folder + win::LoadText(nameId)), owner);
+    return LoadFromFile(folder + win::LoadText(nameId), owner);
 }
 
 SIZE DialogPicture::SizeInPixels(HDC dc) const {

@@ -19,7 +19,9 @@ public:
     // opened is reported in a message box owned by `owner`; a file that is no
     // picture fails silently. Either way the object is then empty.
     bool LoadFromFile(const std::string& path, HWND owner);
-    // The path is the text of string `folderId` followed by that of `nameId`.
+    bool LoadFromFile(const std::wstring& path, HWND owner);
+    // The path is the text of string `folderId` followed by that of `nameId`,
+    // in the working folder when it has that folder, else beside the program.
     bool LoadFromFolderFile(UINT folderId, UINT nameId, HWND owner);
     // The picture's size in device pixels of `dc` (the screen when none); (0, 0) when empty.
     SIZE SizeInPixels(HDC dc) const;

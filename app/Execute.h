@@ -31,6 +31,10 @@ public:
     // True while a Capture without an image only started a pick that will
     // ask for the capture itself (the control source).
     virtual bool WaitingForPick() const { return false; }
+    // Why the last Capture gave no image, as the end of a sentence for the user.
+    virtual std::string NoImageReason() const {
+        return "what it captures lay outside the screen, or the screen could not be read";
+    }
 
 protected:
     SettingsStore& settings;
@@ -48,6 +52,9 @@ public:
     // False for a trigger that fires once by itself and then has nothing to
     // wait for: a step without an image must then end the session.
     virtual bool WaitsForEvents() const { return true; }
+    // A capture step gave no image (and started no pick): AfterCapture does
+    // not follow, so a trigger that goes on by itself must do so from here.
+    virtual void AfterNoImage(CWizardContainerDlg*, CWhatExecute*) {}
     // True once this trigger has asked for the end of the session (its last
     // capture is taken): no capture request may run after that, even one
     // that was queued before the end request.

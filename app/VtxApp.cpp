@@ -1,5 +1,6 @@
 #include "app/VtxApp.h"
 
+#include "app/SingleCopy.h"
 #include "app/VtxDlg.h"
 #include "win/HookLibrary.h"
 #include "win/ModulePath.h"
@@ -35,15 +36,6 @@ constexpr wchar_t kHookFile[] = L"hook.dll";
 constexpr int kBlockHeldByAnother = 1;
 constexpr int kBlockOfEarlierRunAtOtherLevel = 3;
 
-// Texts of the system's code page, for the wide message box.
-std::wstring Wide(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                                           static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? length : 0);
-    return wide;
-}
-
 // The path may hold letters outside the code page (a user name in another
 // script), so the box is a wide one.
 void Refuse(const std::wstring& text) {
@@ -51,7 +43,7 @@ void Refuse(const std::wstring& text) {
 }
 
 void Refuse(const std::string& text) {
-    Refuse(Wide(text));
+    Refuse(win::Widen(text));
 }
 
 // From here on, DLLs the program loads by name come from System32 only: a
@@ -80,12 +72,16 @@ int CVtxApp::Run() {
     LoadSystemDllsFromSystem32Only();
     InitCommonControls();
     OleScope ole;
+    // Before the hook block is taken: a second copy must not take it from the first.
+    SingleCopy onlyCopy;
+    if (!onlyCopy.Claim())
+        return 0;
     const std::wstring hookPath = HookPath();
     HMODULE hook = hookPath.empty() ? nullptr : LoadLibraryExW(hookPath.c_str(), nullptr, 0);
     if (!hook) {
         const DWORD error = GetLastError();
         Refuse(L"Vistrel cannot start: its keyboard and mouse hook library could not be loaded.\n\n" +
-               (hookPath.empty() ? kHookFile : hookPath) + L"\n" + Wide(win::SystemErrorText(error)));
+               (hookPath.empty() ? kHookFile : hookPath) + L"\n" + win::Widen(win::SystemErrorText(error)));
         return 0;
     }
     win::HookLibrary::SetModule(hook);

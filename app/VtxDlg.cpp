@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/PageRegistry.h"
+#include "app/SingleCopy.h"
 #include "app/VersionCaption.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
@@ -57,6 +58,7 @@ CVtxDlg::~CVtxDlg() {
 BOOL CVtxDlg::OnInitDialog() {
     SetCaptionFromVersion();
     LetHookReportsThrough(hwnd());
+    SingleCopy::MarkMainWindow(hwnd());
     settings = std::make_unique<SettingsStore>("Vistrel");
     SetIcons();
 
@@ -248,6 +250,9 @@ bool CVtxDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon);
         return true;
+    case WM_DESTROY:
+        SingleCopy::UnmarkMainWindow(hwnd());
+        return false;
     case WM_HELP:
         // F1 opens no help.
         result = TRUE;

@@ -103,10 +103,10 @@ void CSelectAreaDlg::CutHole() {
 void CSelectAreaDlg::ShowCoordinates() {
     const RECT hole = Hole();
     char text[96];
-    // Unsigned on purpose: a hole left of the screen reads as a large number.
-    std::snprintf(text, sizeof text, "X: %u Y: %u Width: %u Height: %u", static_cast<unsigned>(hole.left),
-                  static_cast<unsigned>(hole.top), static_cast<unsigned>(hole.right - hole.left),
-                  static_cast<unsigned>(hole.bottom - hole.top));
+    // Signed: monitors left of or above the primary one have negative positions.
+    std::snprintf(text, sizeof text, "X: %ld Y: %ld Width: %ld Height: %ld", static_cast<long>(hole.left),
+                  static_cast<long>(hole.top), static_cast<long>(hole.right - hole.left),
+                  static_cast<long>(hole.bottom - hole.top));
     SetWindowTextA(hwnd(), text);
     if (waitingWindow && waitingWindow->currentPage())
         waitingWindow->currentPage()->SetStatusText(text);

@@ -21,6 +21,9 @@ public:
     CActiveWindowExecute(SettingsStore& settings, int captureMouse, int clientCapture);
     bool Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) override;
     void Describe(std::string& text) override;
+    std::string NoImageReason() const override {
+        return "no window was in front, or the one in front lay outside the screen";
+    }
 
 private:
     int clientCapture;

@@ -96,7 +96,6 @@ Section "Vistrel"
   File "${STAGED}/img/STEP1.GIF"
   File "${STAGED}/img/STEP2.GIF"
   File "${STAGED}/img/STEP3.GIF"
-  ; The shortcut's "Start in" is the output path: the program reads img\ from there.
   SetOutPath "$INSTDIR"
   File "${STAGED}/vsr.exe"
   ; The new hook.dll takes its place at once; the old one, aside, is deleted
@@ -106,7 +105,13 @@ Section "Vistrel"
     Delete /REBOOTOK "$R1"
   File "${STAGED}/README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ; The shortcut's "Start in" is the output path. A file name without a
+  ; folder lands there, so it is the Pictures folder of whoever starts it
+  ; (the shell expands the variable at each start), not Program Files, where
+  ; users cannot write; the program finds img\ beside vsr.exe.
+  StrCpy $OUTDIR "%USERPROFILE%\Pictures"
   CreateShortCut "$SMPROGRAMS\Vistrel.lnk" "$INSTDIR\vsr.exe" "" "$INSTDIR\vsr.exe" 0
+  SetOutPath "$INSTDIR"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Vistrel"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "The Vistrel developers"

@@ -24,6 +24,15 @@ int CKeyArmedExecute::End() {
     return 1;
 }
 
+std::string CKeyArmedExecute::NoImageText(CWhatExecute* source) {
+    return "The last capture gave no image: " + source->NoImageReason() + ".";
+}
+
+void CKeyArmedExecute::AfterNoImage(CWizardContainerDlg* waitingWindow, CWhatExecute* source) {
+    if (waitingWindow && waitingWindow->currentPage())
+        waitingWindow->currentPage()->SetStatusText(NoImageText(source));
+}
+
 std::string CKeyArmedExecute::Headline(CWhatExecute* source) const {
     std::string description;
     if (source)

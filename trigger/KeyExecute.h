@@ -21,9 +21,12 @@ class CKeyArmedExecute : public CHowExecute {
 public:
     CKeyArmedExecute(SettingsStore& settings, HWND mainWindow, const KeyArming& keys);
     int End() override;
+    // Says on the waiting page why the step gave nothing.
+    void AfterNoImage(CWizardContainerDlg* waitingWindow, CWhatExecute* source) override;
 
 protected:
     void ArmKeyCapture();
+    static std::string NoImageText(CWhatExecute* source);
     // A double quote, the start name, a double quote and a blank, then what the source captures.
     std::string Headline(CWhatExecute* source) const;
 

@@ -34,11 +34,22 @@ int COnTimerExecute::Begin(CWizardContainerDlg* window, CWhatExecute* source) {
     return 1;
 }
 
-int COnTimerExecute::AfterCapture(CWizardContainerDlg* window, CWhatExecute* source) {
+COnTimerWizardDlg* COnTimerExecute::SeriesPage(CWizardContainerDlg* window, CWhatExecute* source) {
     waitingWindow = window;
     COnTimerWizardDlg* page = KeptPage();
-    if (!page)
+    if (!page) {
         page = keptPage = ShowTimerPage(source);
+        toldNoImage = false;
+    }
+    return page;
+}
+
+int COnTimerExecute::AfterCapture(CWizardContainerDlg* window, CWhatExecute* source) {
+    COnTimerWizardDlg* page = SeriesPage(window, source);
+    if (page && toldNoImage) {
+        page->SetStatusText(std::string());
+        toldNoImage = false;
+    }
     // captureCount is k at the k-th capture: a limit of N takes exactly N.
     if (series.stopAfterCount && captureCount >= series.captureLimit)
         RequestEnd();
@@ -47,6 +58,17 @@ int COnTimerExecute::AfterCapture(CWizardContainerDlg* window, CWhatExecute* sou
                              series.stopAfterCount ? series.captureLimit - captureCount : 0);
     ++captureCount;
     return 1;
+}
+
+void COnTimerExecute::AfterNoImage(CWizardContainerDlg* window, CWhatExecute* source) {
+    COnTimerWizardDlg* page = SeriesPage(window, source);
+    if (!page)
+        return;
+    page->SetStatusText(NoImageText(source) + " It is taken again when the countdown ends.");
+    toldNoImage = true;
+    // captureCount is still this capture's number: the remaining shots include it.
+    page->StartCountdown(mainWindow, series.interval,
+                         series.stopAfterCount ? series.captureLimit - captureCount + 1 : 0);
 }
 
 int COnTimerExecute::End() {

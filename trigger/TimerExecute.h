@@ -21,15 +21,20 @@ public:
     int Begin(CWizardContainerDlg* waitingWindow, CWhatExecute* source) override;
     int AfterCapture(CWizardContainerDlg* waitingWindow, CWhatExecute* source) override;
     int End() override;
+    // The step is not counted: the countdown starts again for the same capture.
+    void AfterNoImage(CWizardContainerDlg* waitingWindow, CWhatExecute* source) override;
 
 private:
     // The page made after the first capture, while the waiting window still
     // shows it; none once another page has replaced (and destroyed) it.
     COnTimerWizardDlg* KeptPage() const;
     COnTimerWizardDlg* ShowTimerPage(CWhatExecute* source);
+    // The kept page, made (and kept) when there is none.
+    COnTimerWizardDlg* SeriesPage(CWizardContainerDlg* window, CWhatExecute* source);
 
     TimerSeries series;
     unsigned captureCount = 0;
     CWizardContainerDlg* waitingWindow = nullptr;
     COnTimerWizardDlg* keptPage = nullptr; // owned by the waiting window
+    bool toldNoImage = false;              // the kept page says why a step gave nothing
 };

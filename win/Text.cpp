@@ -1,5 +1,7 @@
 #include "win/Text.h"
 
+#include "win/ModulePath.h"
+
 namespace win {
 
 std::string LoadText(UINT id) {
@@ -15,6 +17,20 @@ std::string LoadText(UINT id) {
         }
         text.resize(text.size() * 2);
     }
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring file = OwnModulePath();
+    const size_t slash = file.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : file.substr(0, slash + 1);
+}
+
+std::wstring Widen(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                           static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? length : 0);
+    return wide;
 }
 
 std::string SystemErrorText(DWORD code) {

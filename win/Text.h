@@ -16,6 +16,13 @@ std::string LoadText(UINT id);
 // without the trailing line break; empty when the system has none.
 std::string SystemErrorText(DWORD code);
 
+// The folder of the running program with its trailing backslash, wide (its
+// name may hold letters outside the code page); empty when unknown.
+std::wstring ProgramFolder();
+
+// A text of the system's code page, wide.
+std::wstring Widen(const std::string& text);
+
 // The whole text of a window or control.
 std::string WindowText(HWND window);
 

@@ -489,14 +489,29 @@ TEST(Shell, EnterCapturesAndEscapeEnds) {
     EXPECT_TRUE(app.process.WaitExit(10000)) << "Escape did not end the program";
 }
 
-TEST(Shell, StartedElsewhereReportsEachMissingPictureOnce) {
+TEST(Shell, StartedElsewhereFindsThePicturesBesideTheProgramOrReportsEachOnce) {
     TempFolder elsewhere;
+    {
+        // As from the Start menu's shortcut: the working folder has no img\.
+        Running app(elsewhere.path());
+        ASSERT_RUNNING(app);
+        EXPECT_FALSE(WaitMessageBox(app.process.pid(), "Error opening file: ", 1500));
+        if (!PaletteDisplay()) {
+            EXPECT_GT(PicturePixels(app.window), 0) << "no step pictures from beside vsr.exe";
+        }
+        EXPECT_TRUE(app.process.Close());
+    }
+    // A program folder without img\ either: one box per picture, naming the
+    // path beside the program.
+    TempFolder alone;
+    for (const char* file : {"\\vsr.exe", "\\hook.dll"})
+        ASSERT_TRUE(CopyFileA((BinDir() + file).c_str(), (alone.path() + file).c_str(), FALSE));
     VsrProcess process;
-    ASSERT_TRUE(process.Start(elsewhere.path()));
+    ASSERT_TRUE(process.Start(elsewhere.path(), alone.path() + "\\vsr.exe"));
     for (const char* name : {"img\\STEP1.GIF", "img\\STEP2.GIF", "img\\STEP3.GIF"}) {
         std::optional<MessageBoxSeen> box = WaitMessageBox(process.pid(), "Error opening file: ", 15000);
         ASSERT_TRUE(box) << "no error box for " << name;
-        EXPECT_EQ(box->caption, std::string("Error opening file: ") + name);
+        EXPECT_EQ(box->caption, "Error opening file: " + alone.path() + "\\" + name);
         EXPECT_FALSE(box->text.empty()) << "the box should carry the system's reason";
         CloseMessageBox(box->window);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";

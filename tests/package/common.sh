@@ -47,8 +47,9 @@ end_window_process() { # X window id
 }
 
 # After a start command: the main window appears, no "Error opening file" box
-# (a step picture not found from the working directory), then the program ends.
-check_started() { # what was started
+# (a step picture not found), the optional command runs with the main
+# window's X id, then the program ends.
+check_started() { # what was started, [command]
   wait_for 20 main_or_error || fail "$1: no main window within 20s"
   # The pictures are read as the window first paints: give a box time to come.
   window_named '^Error opening file' || sleep 1.5
@@ -61,6 +62,10 @@ check_started() { # what was started
   window_named '^Vistrel [0-9]' || fail "$1: the main window went away"
   local main; main=$(head -n1 "$work/found")
   echo "$1: main window '$(xdotool getwindowname "$main")' shown, no error box"
+  if [ -n "${2:-}" ] && ! "$2" "$main"; then
+    end_window_process "$main"
+    fail "$1: $2 failed"
+  fi
   end_window_process "$main"
   wait_for 5 eval '! window_named "^Vistrel [0-9]"' || fail "$1: the program did not end"
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installer run silently: files in Program Files, a Start-menu shortcut
-# that starts the program from its folder, an uninstall entry; the silent
+# that starts the program in the user's Pictures folder, an uninstall entry; the silent
 # uninstaller removes them all and keeps the user's settings. Runs in the
 # Wine environment. Usage: installer.sh <Vistrel-x.y.z-win64-setup.exe>
 test_name=package_installer
@@ -41,12 +41,31 @@ done
 wine reg query "$uninst_key" /v UninstallString >"$work/uninst.log" 2>&1 || fail "no uninstall entry $uninst_key"
 grep -q 'Program Files\\Vistrel\\uninstall.exe' "$work/uninst.log" || fail "uninstall entry names $(cat "$work/uninst.log")"
 
-# Started through the shortcut from an unrelated folder: only the shortcut's
-# working directory lets the program find img\.
+# Started through the shortcut from an unrelated folder, it starts in the
+# user's Pictures folder, finds img\ beside vsr.exe, and a capture named
+# without a folder is stored in Pictures, where the user can write.
+wine cmd /c 'echo %USERPROFILE%' >"$work/profile.txt" 2>&1
+pictures=$(winepath -u "$(tr -d '\r' <"$work/profile.txt")\Pictures" 2>/dev/null)
+[ -d "$pictures" ] || fail "no Pictures folder ($pictures)"
+rm -f "$pictures/shot.png"
+for value in "lastWhatSelection=Capture the whole screen" "lastHowSelection=Capture immediately" \
+             "lastToSelection=Save result as PNG" "fileName=shot.png"; do
+  wine reg add "$settings_key" /v "${value%%=*}" /d "${value#*=}" /f >>"$work/reg.log" 2>&1 || fail "could not store $value"
+done
+for option in hide mouse preview sound; do
+  wine reg add "$settings_key" /v $option /t REG_DWORD /d 0 /f >>"$work/reg.log" 2>&1 || fail "could not store $option"
+done
+capture_plain_name() { # main window
+  # A click on the empty page under the first list, then Enter: Capture.
+  xdotool mousemove --window "$1" 300 200 click 1 sleep 0.5 key Return
+  wait_for 15 test -s "$pictures/shot.png" || { echo "no $pictures/shot.png after Capture" >&2; return 1; }
+  [ "$(identify -format %m "$pictures/shot.png" 2>&1)" = PNG ] || { echo "shot.png is no PNG" >&2; return 1; }
+}
 mkdir "$work/elsewhere"
 (cd "$work/elsewhere" && exec wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Vistrel.lnk' \
   >"$work/start.log" 2>&1) &
-check_started "vsr.exe through the Start-menu shortcut"
+check_started "vsr.exe through the Start-menu shortcut" capture_plain_name
+rm -f "$pictures/shot.png"
 
 # Installing again while the installed Vistrel runs: refused before anything
 # changes, not a copy that fails half-way.

@@ -209,7 +209,13 @@ void MainAndWaiting() {
 
 void AreaFrame() {
     StoreScene(kArea, kOnKey, kPng, false, true);
-    for (auto [name, value] : {std::pair{"xPosition", 330}, {"yPosition", 330}, {"width", 380}, {"height", 220}})
+    // The boxes as a user has them: unticked, so the page's fields are greyed.
+    for (auto [name, value] : {std::pair{"xPosition", 330},
+                               {"yPosition", 330},
+                               {"width", 380},
+                               {"height", 220},
+                               {"fixedPosition", 0},
+                               {"fixedDimensions", 0}})
         settings::WriteNumber(name, value);
     ShowWindow(g_notes, SW_HIDE); // not part of this scene
     Vsr vsr;
