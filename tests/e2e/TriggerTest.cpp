@@ -1206,9 +1206,10 @@ TEST(AnimatedGif, OnAFullDriveTheFramesThatFitStayAndTheSessionGoesOn) {
     for (int i = 1; i <= 4; ++i) {
         ASSERT_TRUE(s.Capture()) << "capture " << i << " was not taken";
         // A whole-screen grab leaves it hidden; a capture left out brings it back.
-        if (i > 2)
+        if (i > 2) {
             EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(FindWaitingWindow(s.process.pid())) != FALSE; }, 10000))
                 << "the waiting window did not come back after capture " << i;
+        }
     }
     EXPECT_NE(PageText(s.process.pid(), IDC_STATUS).find("could not be added to " + file), std::string::npos)
         << "the waiting page does not say that a capture was left out";

@@ -510,8 +510,8 @@ TEST(GifBytes, StepwiseAnimationFailures) {
     CMemoryStream cut;
     cut.Write(small.Data().data(), 1, whole);
     ASSERT_TRUE(writer.EndAnimation(&cut)) << writer.LastError();
-    const DecodedGif gif = DecodeGifWithGiflib(cut.Data());
-    ASSERT_TRUE(gif.ok) << gif.error;
-    EXPECT_EQ(gif.screenWidth, 64);
-    EXPECT_EQ(gif.frames.size(), 1u);
+    const DecodedGif decoded = DecodeGifWithGiflib(cut.Data());
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(decoded.screenWidth, 64);
+    EXPECT_EQ(decoded.frames.size(), 1u);
 }
