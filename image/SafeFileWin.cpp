@@ -47,6 +47,21 @@ BOOL MoveFileRetrying(const std::string& from, const std::string& to, DWORD flag
     return MoveFileExA(from.c_str(), to.c_str(), flags);
 }
 
+// A buffered stream over an open file, which it then owns; none (and the
+// file closed) when the runtime cannot make one.
+FILE* StreamOver(HANDLE file, const char* mode, std::string& failure) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDWR);
+    FILE* stream = fd >= 0 ? _fdopen(fd, mode) : nullptr;
+    if (!stream) {
+        failure = std::strerror(errno);
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(file);
+    }
+    return stream;
+}
+
 } // namespace
 
 FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::string& failure) {
@@ -72,14 +87,8 @@ FILE* OpenTempFileBeside(const std::string& target, std::string& tempName, std::
             error = GetLastError();
             continue;
         }
-        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDWR);
-        FILE* stream = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+        FILE* stream = StreamOver(file, "w+b", failure);
         if (!stream) {
-            failure = std::strerror(errno);
-            if (fd >= 0)
-                _close(fd);
-            else
-                CloseHandle(file);
             DeleteFileA(name.c_str());
             return nullptr;
         }
@@ -151,17 +160,9 @@ FILE* ReopenCut(const std::string& path, int64_t size, std::string& failure) {
             CloseHandle(file);
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDWR);
-    FILE* stream = fd >= 0 ? _fdopen(fd, "r+b") : nullptr;
-    if (!stream) {
-        failure = std::strerror(errno);
-        if (fd >= 0)
-            _close(fd);
-        else
-            CloseHandle(file);
-        return nullptr;
-    }
-    _fseeki64(stream, 0, SEEK_END);
+    FILE* stream = StreamOver(file, "r+b", failure);
+    if (stream)
+        _fseeki64(stream, 0, SEEK_END);
     return stream;
 }
 

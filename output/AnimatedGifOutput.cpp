@@ -4,6 +4,7 @@
 #include "image/ByteStream.h"
 #include "image/DibImageGif.h"
 #include "output/DibUtils.h"
+#include "output/FileExecute.h"
 #include "output/FileNaming.h"
 #include "resources/resource.h"
 #include "settings/SettingsStore.h"
@@ -115,17 +116,10 @@ std::string CAnimatedGifExecute::Place(std::string& why) {
     NamingResult naming;
     std::string claimWhy;
     const NamingFileOps ops{[this](const std::string&, const std::string& to, std::string& moveWhy) {
-                                switch (file->CommitAsNew(to)) {
-                                case vistrel::MoveStatus::Done:
-                                    return FileOpStatus::Done;
-                                case vistrel::MoveStatus::Exists:
-                                    return FileOpStatus::Exists;
-                                case vistrel::MoveStatus::Refused:
-                                    return FileOpStatus::Refused;
-                                default:
+                                const FileOpStatus status = FileOpFrom(file->CommitAsNew(to));
+                                if (status == FileOpStatus::Failed)
                                     moveWhy = file->FailureText();
-                                    return FileOpStatus::Failed;
-                                }
+                                return status;
                             },
                             {}};
     if (namer.Claim(file->TempPath(), naming, ops, claimWhy))

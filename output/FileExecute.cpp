@@ -14,18 +14,7 @@ namespace {
 constexpr char kNotConverted[] = "the capture could not be converted";
 
 FileOpStatus MoveWithoutReplacing(const std::string& from, const std::string& to, std::string& why) {
-    switch (vistrel::platform::MoveNew(from, to, why)) {
-    case vistrel::MoveStatus::Done:
-        return FileOpStatus::Done;
-    case vistrel::MoveStatus::Exists:
-        return FileOpStatus::Exists;
-    case vistrel::MoveStatus::Missing:
-        return FileOpStatus::Missing;
-    case vistrel::MoveStatus::Refused:
-        return FileOpStatus::Refused;
-    default:
-        return FileOpStatus::Failed;
-    }
+    return FileOpFrom(vistrel::platform::MoveNew(from, to, why));
 }
 
 // The volume and index that name one file whatever it is called; none when
@@ -62,6 +51,21 @@ bool SaveThroughContainer(vistrel::CDibImage& image, const std::string& target, 
 }
 
 } // namespace
+
+FileOpStatus FileOpFrom(vistrel::MoveStatus status) {
+    switch (status) {
+    case vistrel::MoveStatus::Done:
+        return FileOpStatus::Done;
+    case vistrel::MoveStatus::Exists:
+        return FileOpStatus::Exists;
+    case vistrel::MoveStatus::Missing:
+        return FileOpStatus::Missing;
+    case vistrel::MoveStatus::Refused:
+        return FileOpStatus::Refused;
+    default:
+        return FileOpStatus::Failed;
+    }
+}
 
 CClipboardExecute::CClipboardExecute(SettingsStore& settings, HWND ownerWindow)
     : CToExecute(settings), ownerWindow(ownerWindow) {}

@@ -4,6 +4,7 @@
 // JPEG, PNG and GIF files with their numbered names.
 
 #include "app/Execute.h"
+#include "image/SafeFile.h"
 #include "output/FileNaming.h"
 
 #include <windows.h>
@@ -11,6 +12,9 @@
 #include <optional>
 #include <string>
 #include <tuple>
+
+// What a move of the safe-file layer found, in the naming step's terms.
+FileOpStatus FileOpFrom(vistrel::MoveStatus status);
 
 class CClipboardExecute : public CToExecute {
 public:

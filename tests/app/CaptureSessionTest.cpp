@@ -88,6 +88,27 @@ struct Output : CToExecute {
     }
 };
 
+// Begins the session and runs it until it has ended and its first box was
+// read into the journal and closed, 10 s at the most.
+void RunUntilEndedAndTold(CCaptureSession& s, const SessionOptions& options) {
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND box = FindWindowA(nullptr, "Vistrel");
+        if (!box)
+            return;
+        KillTimer(nullptr, id);
+        char text[128] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        journal += std::string("box:") + text;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    s.Begin(options);
+    const DWORD start = GetTickCount();
+    while ((s.Running() || journal.find("box:") == std::string::npos) && GetTickCount() - start < 10000) {
+        DispatchPendingMessages();
+        Sleep(10);
+    }
+}
+
 class SessionTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -236,22 +257,7 @@ TEST_F(SessionTest, ALostCaptureIsReportedAfterItsStepAndTheSessionGoesOn) {
     ASSERT_TRUE(s.Accept(std::make_unique<Source>(settings, false),
                          std::make_unique<Trigger>(settings, mainWindow),
                          std::make_unique<Output>(settings, true)));
-    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-        HWND box = FindWindowA(nullptr, "Vistrel");
-        if (!box)
-            return;
-        KillTimer(nullptr, id);
-        char text[128] = {};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        journal += std::string("box:") + text;
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-    });
-    s.Begin(SessionOptions{0, 0, 0, 0});
-    const DWORD start = GetTickCount();
-    while ((s.Running() || journal.find("box:") == std::string::npos) && GetTickCount() - start < 10000) {
-        DispatchPendingMessages();
-        Sleep(10);
-    }
+    RunUntilEndedAndTold(s, SessionOptions{0, 0, 0, 0});
     EXPECT_FALSE(s.Running());
     // The end request is carried out while the box is still open.
     EXPECT_EQ(journal, "begin [capture-msg]capture store after [end-msg]source-end trigger-end finish "
@@ -286,21 +292,7 @@ TEST_F(SessionTest, ABeginOrEndThatThrowsEndsTheSessionAndIsTold) {
         std::unique_ptr<Trigger> trigger = inBegin ? std::make_unique<FailingTrigger>(settings, mainWindow)
                                                    : std::make_unique<Trigger>(settings, mainWindow);
         ASSERT_TRUE(s.Accept(std::move(source), std::move(trigger), std::make_unique<Output>(settings)));
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-            if (HWND box = FindWindowA(nullptr, "Vistrel")) {
-                KillTimer(nullptr, id);
-                char text[128] = {};
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                journal += std::string("box:") + text;
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-        });
-        s.Begin(SessionOptions{1, 0, 0, 0});
-        const DWORD start = GetTickCount();
-        while ((s.Running() || journal.find("box:") == std::string::npos) && GetTickCount() - start < 10000) {
-            DispatchPendingMessages();
-            Sleep(10);
-        }
+        RunUntilEndedAndTold(s, SessionOptions{1, 0, 0, 0});
         EXPECT_FALSE(s.Running());
         EXPECT_TRUE(IsWindowVisible(mainWindow)) << "main window not restored";
         EXPECT_NE(journal.find("source-end trigger-end finish ~source ~trigger ~output "), std::string::npos)

@@ -4,6 +4,7 @@
 // fields at a byte offset. Portable: native and Windows tests share it.
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,4 +29,14 @@ template <typename T> T ValueAt(const std::vector<uint8_t>& bytes, size_t offset
     if (offset + sizeof value <= bytes.size())
         std::memcpy(&value, bytes.data() + offset, sizeof value);
     return value;
+}
+
+// Tells full_disk.sh how many frames an animation it left on its drive must
+// hold, for Pillow to count (VISTREL_FRAMES_REPORT names the list).
+inline void ReportFrames(const std::string& name, int frames) {
+    if (const char* report = std::getenv("VISTREL_FRAMES_REPORT"))
+        if (FILE* f = std::fopen(report, "a")) {
+            std::fprintf(f, "%s %d\n", name.c_str(), frames);
+            std::fclose(f);
+        }
 }

@@ -1231,12 +1231,7 @@ TEST(AnimatedGif, OnAFullDriveTheFramesThatFitStayAndTheSessionGoesOn) {
     CloseMessageBox(box->window);
     ASSERT_TRUE(s.Ended());
     EXPECT_EQ(FolderFiles(drive), std::vector<std::string>{"small.gif"}) << "a temporary was left";
-    if (const char* report = std::getenv("VISTREL_FRAMES_REPORT")) {
-        FILE* f = std::fopen(report, "a");
-        ASSERT_NE(f, nullptr) << report;
-        std::fprintf(f, "small.gif %d\n", held);
-        std::fclose(f);
-    }
+    ReportFrames("small.gif", held);
     EXPECT_TRUE(s.process.Close());
 }
 

@@ -600,12 +600,7 @@ TEST(FullDisk, EveryWriterKeepsTheEarlierFileAndReportsTheLostCapturesOnce) {
     EXPECT_LE(held, 4) << "the drive was not filled";
     EXPECT_TRUE(Contains(series::boxes[0], " 5 could not be added: " + diskFull)) << series::boxes[0];
     EXPECT_EQ(FolderEntries(full), std::vector<std::string>{"anim.gif"}) << "a temporary file was left";
-    if (const char* report = std::getenv("VISTREL_FRAMES_REPORT")) {
-        FILE* f = std::fopen(report, "w");
-        ASSERT_NE(f, nullptr) << report;
-        std::fprintf(f, "anim.gif %d\n", held);
-        std::fclose(f);
-    }
+    ReportFrames("anim.gif", held);
 }
 
 } // namespace
