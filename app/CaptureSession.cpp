@@ -248,8 +248,11 @@ std::string CCaptureSession::TakeCapture() {
         noImage_ = !source_->WaitingForPick();
         if (noImage_)
             trigger_->AfterNoImage(waitingWindow_.get(), source_.get());
-        if (!trigger_->WaitsForEvents() && !source_->WaitingForPick())
+        if (!trigger_->WaitsForEvents() && !source_->WaitingForPick()) {
+            // Nothing else will come: the user hears why, once the session is over.
             endRequested_ = true;
+            guardedFailure_ = "Nothing was captured: " + source_->NoImageReason() + ".";
+        }
         return {};
     }
     Flash(rect);

@@ -108,7 +108,7 @@ private:
     bool closeAfterEnd_ = false;   // the main window closes once the session has ended
     std::string status_;           // the output's word on the last capture, for the waiting page
     bool noImage_ = false;         // the last step's source gave no image
-    std::string guardedFailure_;   // what a Begin or End threw
+    std::string guardedFailure_;   // what a Begin or End threw, or why a last step took nothing
     int lossCount_ = 0;
     std::string firstLoss_;
     std::string lastLoss_;

@@ -27,10 +27,9 @@ void CFullscreenExecute::Describe(std::string& text) {
 
 const char* ActiveWindowOffScreen(BOOL iconic, HRESULT cloakedResult, DWORD cloaked) {
     if (iconic)
-        return "The active window is minimised: nothing was captured.";
+        return "the active window is minimised";
     if (SUCCEEDED(cloakedResult) && cloaked != 0)
-        return "The active window is not on the screen (another desktop, or a suspended app): nothing was "
-               "captured.";
+        return "the active window is not on the screen (another desktop, or a suspended app)";
     return nullptr;
 }
 
@@ -50,6 +49,7 @@ bool CActiveWindowExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     };
 
+    lastWhy.clear();
     HWND target = GetForegroundWindow();
     if (!target || target == waiting)
         return false;
@@ -58,8 +58,9 @@ bool CActiveWindowExecute::Capture(BitmapHolder& bitmap, RECT& capturedRect,
     if (const char* why = ActiveWindowOffScreen(IsIconic(target), cloakedResult, cloaked)) {
         // No image, and the waiting page says why: the session goes on.
         showWaitingAgain();
+        lastWhy = why;
         if (waitingWindow && waitingWindow->currentPage())
-            waitingWindow->currentPage()->SetStatusText(why);
+            waitingWindow->currentPage()->SetStatusText("The last capture gave no image: " + lastWhy + ".");
         saidWhy = true;
         return false;
     }

@@ -22,10 +22,11 @@ public:
     bool Capture(BitmapHolder& bitmap, RECT& capturedRect, CWizardContainerDlg* waitingWindow) override;
     void Describe(std::string& text) override;
     std::string NoImageReason() const override {
-        return "no window was in front, or the one in front lay outside the screen";
+        return !lastWhy.empty() ? lastWhy : "no window was in front, or the one in front lay outside the screen";
     }
 
 private:
     int clientCapture;
     bool saidWhy = false; // the waiting page tells why the last capture took nothing
+    std::string lastWhy;  // that reason when the window in front was minimised or cloaked
 };

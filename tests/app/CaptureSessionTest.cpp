@@ -265,10 +265,11 @@ TEST_F(SessionTest, ALostCaptureIsReportedAfterItsStepAndTheSessionGoesOn) {
     session = nullptr;
 }
 
-// A trigger that cannot start, then a source that cannot stop: each ends
-// the session (hidden main window back, every executor's End and Finish
-// run) and is told in a box after it.
-TEST_F(SessionTest, ABeginOrEndThatThrowsEndsTheSessionAndIsTold) {
+// A trigger that cannot start, a source that cannot stop, and a trigger
+// that fires once onto a source that takes nothing: each ends the session
+// (hidden main window back, every executor's End and Finish run) and is told
+// in a box after it.
+TEST_F(SessionTest, ASessionThatCannotGoOnEndsAndSaysWhy) {
     struct FailingTrigger : Trigger {
         using Trigger::Trigger;
         int Begin(CWizardContainerDlg* w, CWhatExecute* s) override {
@@ -283,24 +284,31 @@ TEST_F(SessionTest, ABeginOrEndThatThrowsEndsTheSessionAndIsTold) {
             throw std::runtime_error("the frame could not be closed");
         }
     };
-    for (bool inBegin : {true, false}) {
+    struct Once : Trigger {
+        using Trigger::Trigger;
+        bool WaitsForEvents() const override { return false; }
+    };
+    const char* told[] = {"box:The capture session had to end: the key could not be armed",
+                          "box:The capture session had to end: the frame could not be closed",
+                          "box:Nothing was captured: what it captures lay outside the screen"};
+    for (int kind = 0; kind < 3; ++kind) {
+        const bool inBegin = kind == 0;
         journal.clear();
         CCaptureSession s(mainWindow);
         session = &s;
-        std::unique_ptr<Source> source = inBegin ? std::make_unique<Source>(settings, false)
-                                                 : std::make_unique<FailingSource>(settings, false);
-        std::unique_ptr<Trigger> trigger = inBegin ? std::make_unique<FailingTrigger>(settings, mainWindow)
-                                                   : std::make_unique<Trigger>(settings, mainWindow);
+        std::unique_ptr<Source> source = kind == 1 ? std::make_unique<FailingSource>(settings, false)
+                                                   : std::make_unique<Source>(settings, false);
+        source->grab = kind != 2;
+        std::unique_ptr<Trigger> trigger = inBegin     ? std::make_unique<FailingTrigger>(settings, mainWindow)
+                                           : kind == 2 ? std::make_unique<Once>(settings, mainWindow)
+                                                       : std::make_unique<Trigger>(settings, mainWindow);
         ASSERT_TRUE(s.Accept(std::move(source), std::move(trigger), std::make_unique<Output>(settings)));
         RunUntilEndedAndTold(s, SessionOptions{1, 0, 0, 0});
         EXPECT_FALSE(s.Running());
         EXPECT_TRUE(IsWindowVisible(mainWindow)) << "main window not restored";
         EXPECT_NE(journal.find("source-end trigger-end finish ~source ~trigger ~output "), std::string::npos)
             << journal;
-        EXPECT_NE(journal.find(inBegin ? "box:The capture session had to end: the key could not be armed"
-                                       : "box:The capture session had to end: the frame could not be closed"),
-                  std::string::npos)
-            << journal;
+        EXPECT_NE(journal.find(told[kind]), std::string::npos) << journal;
         session = nullptr;
     }
 }

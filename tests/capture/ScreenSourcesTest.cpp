@@ -114,8 +114,7 @@ TEST_F(SourcesTest, ActiveWindowWholeOrClientAndCutAtTheScreenEdge) {
 // Windows' answers: minimised, cloaked (shell: another desktop), not cloaked,
 // and no compositor (Wine: not implemented).
 TEST(ActiveWindowOffScreen, MinimisedOrCloakedWindowsAreNotCaptured) {
-    EXPECT_STREQ(ActiveWindowOffScreen(TRUE, S_OK, 0),
-                 "The active window is minimised: nothing was captured.");
+    EXPECT_STREQ(ActiveWindowOffScreen(TRUE, S_OK, 0), "the active window is minimised");
     EXPECT_NE(ActiveWindowOffScreen(FALSE, S_OK, 2), nullptr);
     EXPECT_EQ(ActiveWindowOffScreen(FALSE, S_OK, 0), nullptr);
     EXPECT_EQ(ActiveWindowOffScreen(FALSE, static_cast<HRESULT>(0x80004001), 2), nullptr);
@@ -136,7 +135,8 @@ TEST_F(SourcesTest, MinimisedActiveWindowGivesNoImageAndTheWaitingPageSaysWhy) {
     EXPECT_FALSE(source.Capture(bitmap, rect, &waiting));
     char text[128] = "";
     GetWindowTextA(status, text, sizeof text);
-    EXPECT_STREQ(text, "The active window is minimised: nothing was captured.");
+    EXPECT_STREQ(text, "The last capture gave no image: the active window is minimised.");
+    EXPECT_EQ(source.NoImageReason(), "the active window is minimised") << "the trigger's line must say the same";
     EXPECT_TRUE(IsWindowVisible(waiting.hwnd())) << "the waiting window, with its reason, must come back";
     DestroyWindow(target);
 }

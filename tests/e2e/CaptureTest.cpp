@@ -343,7 +343,8 @@ TEST(Capture, UnwritablePathIsReportedOnceAndTheSessionEnds) {
 }
 
 // With the main window hidden there is no foreground window to capture: the
-// one capture request yields nothing and the session must not stay open.
+// one capture request yields nothing, the session must not stay open, and
+// the user hears why nothing came.
 TEST(Capture, ImmediateActiveWindowWithoutForegroundWindowEndsTheSession) {
     const std::string path = OutputFolder() + "\\no-foreground.bmp";
     DeleteFileA(path.c_str());
@@ -357,6 +358,11 @@ TEST(Capture, ImmediateActiveWindowWithoutForegroundWindowEndsTheSession) {
     EXPECT_TRUE(app.CaptureAndWaitForEnd(10000))
         << "the session did not end within 10 s: the program stays hidden";
     EXPECT_FALSE(Exists(path)) << "a window was captured after all: the case was not tested";
+    auto box = WaitMessageBox(app.process.pid(), "Vistrel", 5000);
+    ASSERT_TRUE(box) << "an immediate capture that took nothing was not told";
+    EXPECT_EQ(box->text, "Nothing was captured: no window was in front, or the one in front lay outside the screen.");
+    CloseMessageBox(box->window);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box->window); }, 5000)) << "the box did not close";
     EXPECT_TRUE(app.process.Close());
 }
 
